@@ -1,0 +1,38 @@
+#pragma once
+// The one operation object of a run: it carries the install and uninstall sequences and the
+// operations they share, and holds the front end and logger of the sequence that is running.
+
+#include <cstdint>
+#include <string>
+
+#include "remove/guid_packing.h"
+
+namespace swiftsetup {
+
+class Interface;
+class Logger;
+
+class Installer {
+public:
+    // The sequences. Each attaches the front end and logger first, so that everything it drives
+    // reports there, and returns true for success.
+    bool install(Interface& frontEnd, Logger& logger);
+    bool uninstall(Interface& frontEnd, Logger& logger);
+
+    // Removal of earlier versions.
+    bool removeMsiProducts(const Guid& upgradeCode);
+    bool runPreviousUninstaller(const std::string& entryName, const std::string& extraArguments);
+
+    // Deletes a folder tree, moving the front end's progress evenly from first to last.
+    void removeTree(const std::string& rootFolder, uint32_t first, uint32_t last, uint32_t total);
+
+    // Child processes. The command line is used up to its first NUL byte and reaches the logger.
+    bool startProcess(const std::string& commandLine);
+    bool runProcess(const std::string& commandLine, uint32_t* exitCode);
+
+    Interface* frontEnd = nullptr;  // not owned
+    Logger* logger = nullptr;       // not owned
+    uint32_t progressBase = 0;      // added by copyProgress to its numbers
+};
+
+}  // namespace swiftsetup

@@ -1,0 +1,29 @@
+#include "platform/dll_hardening.h"
+
+#include <string>
+
+namespace swiftsetup {
+
+void restrictDllSearchPath() {
+    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+    constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    if (kernel == nullptr) return;
+    auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    if (setDefault != nullptr) setDefault(kSearchSystem32);
+    // Takes the current folder out of the search order as well, on every version since XP SP1.
+    SetDllDirectoryW(L"");
+}
+
+HMODULE loadSystemLibrary(const wchar_t* fileName) {
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return nullptr;
+    std::wstring path(folder, length);
+    path += L'\\';
+    path += fileName;
+    return LoadLibraryW(path.c_str());
+}
+
+}  // namespace swiftsetup

@@ -1,0 +1,15 @@
+#pragma once
+#include <windows.h>
+
+namespace swiftsetup {
+
+// Installers are started from download folders that other programs write into. Restricts later
+// library loads to the system folder where the system offers that (from Windows 7 with update
+// KB2533623, and 8 on); on older systems it changes nothing.
+void restrictDllSearchPath();
+
+// Loads a library by its full path in the system folder, so a planted copy beside the program is
+// never picked up. Null on failure.
+HMODULE loadSystemLibrary(const wchar_t* fileName);
+
+}  // namespace swiftsetup

@@ -1,0 +1,106 @@
+// The catalogue byte for byte, in all three languages, and the lookup rules.
+#include "text/catalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace swiftsetup {
+namespace {
+
+struct Expected {
+    const char* key;
+    const char* danish;
+    const char* german;
+    const char* english;
+};
+
+// Written out independently of the catalogue's own source, in table order. The German text of
+// the first key has no full stop, unlike its neighbours; that is how the product has shipped.
+constexpr Expected kExpected[] = {
+    {"#extractor_invalid_chunk_error", "Ugyldigt segment.", "Ungültiger Block", "Invalid chunk."},
+    {"#extractor_invalid_chunk_size", "Ugyldig segmentstørrelse.", "Ungültige Segmentgröße", "Invalid chunk size."},
+    {"#extractor_unexpected_data_chunk", "Uventet datasegment.", "Unerwarteter Speicherabschnitt", "Unexpected data chunk."},
+    {"#extractor_invalid_data_chunk", "Ugyldigt datasegment.", "Ungültiger Speicherabschnitt", "Invalid data chunk."},
+    {"#extractor_decompression_failed", "Udpakning mislykkedes.", "Fehler bei der Dekomprimierung", "Decompression failed."},
+    {"#extractor_invalid_path", "Ugyldig sti.", "Ungültiger Pfad.", "Invalid path."},
+    {"#window_title", "Lexmora - Installationsprogram", "Lexmora - Installationsprogramm", "Lexmora Installer"},
+    {"#installer_uninstall_error_message", "Fejl under afinstallation af tidligere version.", "Fehler beim Deinstallieren der vorherigen Version", "Error uninstalling previous version."},
+    {"#installer_uninstall_error_title", "Lexmora - Installationsprogram", "Lexmora - Installationsprogramm", "Lexmora Installer"},
+    {"#installer_status_installing_files", "Installerer filer...", "Dateien werden installiert...", "Installing files..."},
+    {"#installer_install_files_error_message", "Installationen mislykkedes.\r\n\r\n", "Installationsfehler.\r\n\r\n", "Installation failed.\r\n\r\n"},
+    {"#installer_install_files_error_title", "Lexmora - Installationsprogram", "Lexmora - Installationsprogramm", "Lexmora Installer"},
+    {"#installer_status_installing_uninstaller", "Installerer afinstallationsprogram...", "Installiert Deinstallationsprogramm...", "Installing uninstaller..."},
+    {"#installer_status_installing_shortcuts", "Opretter genveje...", "Verknüpfungen werden erstellt...", "Creating short cuts..."},
+    {"#installer_status_launching_application", "Starter Lexmora...", "Lexmora wird gestartet...", "Launching Lexmora..."},
+    {"#installer_status_uninstalling", "Afinstallerer tidligere versioner...", "Deinstalliert vorherige Versionen...", "Uninstalling previous versions..."},
+    {"#uninstaller_confirm_message", "Er du sikker på, at du vil afinstallere Lexmora?", "Sind Sie sicher, dass Sie Lexmora deinstallieren möchten?", "Are you sure you want to uninstall Lexmora?"},
+    {"#uninstaller_confirm_title", "Lexmora - Afinstallation", "Lexmora - Deinstallation", "Lexmora Uninstaller"},
+    {"#uninstaller_status_removing_files", "Fjerner filer...", "Dateien werden entfernt...", "Removing files..."},
+    {"#uninstaller_status_removing_uninstaller", "Fjerner afinstallationsprogram...", "Deinstallationsprogramm wird entfernt...", "Removing uninstaller..."},
+};
+
+TEST(Catalogue, HoldsEveryTextOfEveryLanguageInTableOrder) {
+    static_assert(std::size(kExpected) == kCatalogueSize);
+    for (int i = 0; i < kCatalogueSize; ++i) {
+        const Expected& e = kExpected[i];
+        SCOPED_TRACE(e.key);
+        EXPECT_STREQ(catalogueTable(Language::Danish)[i].key, e.key);
+        EXPECT_STREQ(catalogueTable(Language::German)[i].key, e.key);
+        EXPECT_STREQ(catalogueTable(Language::English)[i].key, e.key);
+        EXPECT_STREQ(lookup(Language::Danish, e.key), e.danish);
+        EXPECT_STREQ(lookup(Language::German, e.key), e.german);
+        EXPECT_STREQ(lookup(Language::English, e.key), e.english);
+    }
+}
+
+TEST(Catalogue, TextsAreUtf8) {
+    // "ø" is C3 B8 and "ü" is C3 BC in UTF-8: one letter, two bytes.
+    EXPECT_EQ(std::string(lookup(Language::Danish, "#extractor_invalid_chunk_size")),
+              "Ugyldig segmentst\xC3\xB8rrelse.");
+    EXPECT_EQ(std::string(lookup(Language::German, "#extractor_invalid_path")), "Ung\xC3\xBCltiger Pfad.");
+}
+
+TEST(Catalogue, UnknownKeysComeBackAsTheSamePointer) {
+    const char* unknown[] = {"#no_such_key", "#WINDOW_TITLE", "#window_title ", "", "#window_titl",
+                             "window_title"};
+    for (const char* key : unknown) {
+        for (Language language : {Language::Danish, Language::German, Language::English}) {
+            EXPECT_EQ(lookup(language, key), key) << "key '" << key << "'";
+        }
+    }
+    // A key with the same bytes but in another buffer resolves: comparison is by content.
+    char copy[] = "#window_title";
+    EXPECT_STREQ(lookup(Language::English, copy), "Lexmora Installer");
+}
+
+TEST(Catalogue, TitleKeysShareOneTextPerLanguage) {
+    for (Language language : {Language::Danish, Language::German, Language::English}) {
+        const char* title = lookup(language, "#window_title");
+        EXPECT_STREQ(lookup(language, "#installer_uninstall_error_title"), title);
+        EXPECT_STREQ(lookup(language, "#installer_install_files_error_title"), title);
+    }
+}
+
+TEST(Catalogue, LanguageFollowsThePrimaryLanguageOfTheLocale) {
+    EXPECT_EQ(languageForLocale(0x0406), Language::Danish);   // Danish (Denmark)
+    EXPECT_EQ(languageForLocale(0x0407), Language::German);   // German (Germany)
+    EXPECT_EQ(languageForLocale(0x0C07), Language::German);   // German (Austria)
+    EXPECT_EQ(languageForLocale(0x0807), Language::German);   // German (Switzerland)
+    EXPECT_EQ(languageForLocale(0x1407), Language::German);   // German (Liechtenstein)
+    EXPECT_EQ(languageForLocale(0x1007), Language::German);   // German (Luxembourg)
+    EXPECT_EQ(languageForLocale(0x0409), Language::English);  // English (United States)
+    EXPECT_EQ(languageForLocale(0x0809), Language::English);  // English (United Kingdom)
+    EXPECT_EQ(languageForLocale(0x040C), Language::English);  // French (France)
+    EXPECT_EQ(languageForLocale(0x041D), Language::English);  // Swedish (Sweden)
+    EXPECT_EQ(languageForLocale(0x0414), Language::English);  // Norwegian Bokmål
+    EXPECT_EQ(languageForLocale(0x0814), Language::English);  // Norwegian Nynorsk
+    // Only the primary language counts: a sort-order bit above the language id changes nothing,
+    // and a primary language that merely shares low bits with Danish is not Danish.
+    EXPECT_EQ(languageForLocale(0x10406), Language::Danish);
+    EXPECT_EQ(languageForLocale(0x0446), Language::English);  // Punjabi: 0x46 & 0x3FF != 0x06
+}
+
+}  // namespace
+}  // namespace swiftsetup

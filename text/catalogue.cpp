@@ -1,0 +1,110 @@
+#include "text/catalogue.h"
+
+#include <cstring>
+
+namespace swiftsetup {
+namespace {
+
+// The three title keys deliberately share one text per language. The German chunk error has no
+// full stop where its neighbours have one; released builds showed it that way.
+constexpr CatalogueEntry kDanish[kCatalogueSize] = {
+    {"#extractor_invalid_chunk_error", "Ugyldigt segment."},
+    {"#extractor_invalid_chunk_size", "Ugyldig segmentstørrelse."},
+    {"#extractor_unexpected_data_chunk", "Uventet datasegment."},
+    {"#extractor_invalid_data_chunk", "Ugyldigt datasegment."},
+    {"#extractor_decompression_failed", "Udpakning mislykkedes."},
+    {"#extractor_invalid_path", "Ugyldig sti."},
+    {"#window_title", "Lexmora - Installationsprogram"},
+    {"#installer_uninstall_error_message", "Fejl under afinstallation af tidligere version."},
+    {"#installer_uninstall_error_title", "Lexmora - Installationsprogram"},
+    {"#installer_status_installing_files", "Installerer filer..."},
+    {"#installer_install_files_error_message", "Installationen mislykkedes.\r\n\r\n"},
+    {"#installer_install_files_error_title", "Lexmora - Installationsprogram"},
+    {"#installer_status_installing_uninstaller", "Installerer afinstallationsprogram..."},
+    {"#installer_status_installing_shortcuts", "Opretter genveje..."},
+    {"#installer_status_launching_application", "Starter Lexmora..."},
+    {"#installer_status_uninstalling", "Afinstallerer tidligere versioner..."},
+    {"#uninstaller_confirm_message", "Er du sikker på, at du vil afinstallere Lexmora?"},
+    {"#uninstaller_confirm_title", "Lexmora - Afinstallation"},
+    {"#uninstaller_status_removing_files", "Fjerner filer..."},
+    {"#uninstaller_status_removing_uninstaller", "Fjerner afinstallationsprogram..."},
+};
+
+constexpr CatalogueEntry kGerman[kCatalogueSize] = {
+    {"#extractor_invalid_chunk_error", "Ungültiger Block"},
+    {"#extractor_invalid_chunk_size", "Ungültige Segmentgröße"},
+    {"#extractor_unexpected_data_chunk", "Unerwarteter Speicherabschnitt"},
+    {"#extractor_invalid_data_chunk", "Ungültiger Speicherabschnitt"},
+    {"#extractor_decompression_failed", "Fehler bei der Dekomprimierung"},
+    {"#extractor_invalid_path", "Ungültiger Pfad."},
+    {"#window_title", "Lexmora - Installationsprogramm"},
+    {"#installer_uninstall_error_message", "Fehler beim Deinstallieren der vorherigen Version"},
+    {"#installer_uninstall_error_title", "Lexmora - Installationsprogramm"},
+    {"#installer_status_installing_files", "Dateien werden installiert..."},
+    {"#installer_install_files_error_message", "Installationsfehler.\r\n\r\n"},
+    {"#installer_install_files_error_title", "Lexmora - Installationsprogramm"},
+    {"#installer_status_installing_uninstaller", "Installiert Deinstallationsprogramm..."},
+    {"#installer_status_installing_shortcuts", "Verknüpfungen werden erstellt..."},
+    {"#installer_status_launching_application", "Lexmora wird gestartet..."},
+    {"#installer_status_uninstalling", "Deinstalliert vorherige Versionen..."},
+    {"#uninstaller_confirm_message", "Sind Sie sicher, dass Sie Lexmora deinstallieren möchten?"},
+    {"#uninstaller_confirm_title", "Lexmora - Deinstallation"},
+    {"#uninstaller_status_removing_files", "Dateien werden entfernt..."},
+    {"#uninstaller_status_removing_uninstaller", "Deinstallationsprogramm wird entfernt..."},
+};
+
+constexpr CatalogueEntry kEnglish[kCatalogueSize] = {
+    {"#extractor_invalid_chunk_error", "Invalid chunk."},
+    {"#extractor_invalid_chunk_size", "Invalid chunk size."},
+    {"#extractor_unexpected_data_chunk", "Unexpected data chunk."},
+    {"#extractor_invalid_data_chunk", "Invalid data chunk."},
+    {"#extractor_decompression_failed", "Decompression failed."},
+    {"#extractor_invalid_path", "Invalid path."},
+    {"#window_title", "Lexmora Installer"},
+    {"#installer_uninstall_error_message", "Error uninstalling previous version."},
+    {"#installer_uninstall_error_title", "Lexmora Installer"},
+    {"#installer_status_installing_files", "Installing files..."},
+    {"#installer_install_files_error_message", "Installation failed.\r\n\r\n"},
+    {"#installer_install_files_error_title", "Lexmora Installer"},
+    {"#installer_status_installing_uninstaller", "Installing uninstaller..."},
+    {"#installer_status_installing_shortcuts", "Creating short cuts..."},
+    {"#installer_status_launching_application", "Launching Lexmora..."},
+    {"#installer_status_uninstalling", "Uninstalling previous versions..."},
+    {"#uninstaller_confirm_message", "Are you sure you want to uninstall Lexmora?"},
+    {"#uninstaller_confirm_title", "Lexmora Uninstaller"},
+    {"#uninstaller_status_removing_files", "Removing files..."},
+    {"#uninstaller_status_removing_uninstaller", "Removing uninstaller..."},
+};
+
+constexpr uint32_t kLangDanish = 0x06;
+constexpr uint32_t kLangGerman = 0x07;
+
+}  // namespace
+
+Language languageForLocale(uint32_t lcid) {
+    // Low 16 bits: language identifier; of that the low 10 bits: primary language.
+    switch (lcid & 0x3FF) {
+        case kLangDanish: return Language::Danish;
+        case kLangGerman: return Language::German;
+        default: return Language::English;
+    }
+}
+
+const CatalogueEntry* catalogueTable(Language language) {
+    switch (language) {
+        case Language::Danish: return kDanish;
+        case Language::German: return kGerman;
+        case Language::English: break;
+    }
+    return kEnglish;
+}
+
+const char* lookup(Language language, const char* key) {
+    const CatalogueEntry* table = catalogueTable(language);
+    for (int i = 0; i < kCatalogueSize; ++i) {
+        if (std::strcmp(table[i].key, key) == 0) return table[i].text;
+    }
+    return key;
+}
+
+}  // namespace swiftsetup
