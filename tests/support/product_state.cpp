@@ -1,6 +1,7 @@
 #include "tests/support/product_state.h"
 
 #include <psapi.h>
+#include <shlwapi.h>
 #include <shlobj.h>
 
 #include "tests/support/test_support.h"
@@ -46,12 +47,10 @@ uint32_t RegistryValue::asDword() const {
     return value;
 }
 
-std::optional<std::map<std::wstring, RegistryValue>> readValues(const std::wstring& key) {
+RegistryValues readValues(const std::wstring& key) {
+    RegistryValues values;
     HKEY handle = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    std::map<std::wstring, RegistryValue> values;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return values;
     for (DWORD index = 0;; ++index) {
         wchar_t name[16384];
         DWORD nameLength = 16384, type = 0, size = 0;
@@ -140,15 +139,12 @@ void resetProductState() {
     deleteKeyTree(L"Software\\Kelvora");
     // Run values of ours, whatever their names; other programs' values stay.
     const std::wstring program = lower(paths.program);
-    if (auto values = readValues(kRunKey)) {
-        for (const auto& [name, value] : *values) {
-            if (lower(value.asString()).find(program) != std::wstring::npos) {
-                HKEY run = nullptr;
-                if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &run) == ERROR_SUCCESS) {
-                    RegDeleteValueW(run, name.c_str());
-                    RegCloseKey(run);
-                }
-            }
+    for (const auto& [name, value] : readValues(kRunKey)) {
+        if (lower(value.asString()).find(program) == std::wstring::npos) continue;
+        HKEY run = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &run) == ERROR_SUCCESS) {
+            RegDeleteValueW(run, name.c_str());
+            RegCloseKey(run);
         }
     }
 }

@@ -35,8 +35,9 @@ struct RegistryValue {
     std::wstring asString() const;  // REG_SZ data without its terminator
     uint32_t asDword() const;
 };
-// Every value of a key below HKEY_CURRENT_USER by name; nothing when the key is missing.
-std::optional<std::map<std::wstring, RegistryValue>> readValues(const std::wstring& key);
+using RegistryValues = std::map<std::wstring, RegistryValue>;
+// Every value of a key below HKEY_CURRENT_USER by name; none when the key is missing.
+RegistryValues readValues(const std::wstring& key);
 // Value names in enumeration order.
 std::vector<std::wstring> valueNamesInOrder(const std::wstring& key);
 bool keyExists(const std::wstring& key);
