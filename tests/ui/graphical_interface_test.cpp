@@ -16,7 +16,7 @@
 #include "install/installer.h"
 #include "tests/support/test_support.h"
 #include "tests/ui/scripted_installer.h"
-#include "tests/ui/window_inspection.h"
+#include "tests/support/ui_window_inspection.h"
 #include "ui/dummy_logger.h"
 
 namespace swiftsetup {

@@ -1,4 +1,4 @@
-#include "tests/ui/window_inspection.h"
+#include "tests/support/ui_window_inspection.h"
 
 #include "tests/support/test_support.h"
 

@@ -1,6 +1,6 @@
 #pragma once
-// What a user sees of a window, read from outside it: message boxes found and answered by a
-// driver thread, as a user would click them, and the screen's pixels.
+// Windows as a user sees them, read from outside, for tests of windowed runs: message boxes found
+// and answered by a driver thread as a user would click them, and the screen's pixels.
 
 #include <windows.h>
 
