@@ -4,8 +4,9 @@
 # passes build/host/tools/payload/lexmora-payload).
 set(LEXMORA_PAYLOAD_TOOL "" CACHE FILEPATH "The payload tool built on the host (lexmora-payload)")
 
-# The value of the version chunk of the payloads the project packs itself.
-set(LEXMORA_PAYLOAD_VERSION 50530304)
+# The value of the version chunk of the payloads the build packs (the installer carries it and
+# never reads it).
+set(LEXMORA_PAYLOAD_VERSION 50530304 CACHE STRING "Version value of the payloads the build packs")
 
 # lexmora_add_payload_resources(<target> <name> <file> [<name> <file> ...])
 #
