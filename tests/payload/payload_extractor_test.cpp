@@ -4,7 +4,6 @@
 #include "payload/payload_extractor.h"
 
 #include <windows.h>
-#include <psapi.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "platform/text_conversion.h"
+#include "tests/payload/allocation_tracker.h"
 #include "tests/payload/extractor_fixture_files.h"
 #include "tests/payload/payload_bytes.h"
 #include "tests/support/test_support.h"
@@ -326,21 +326,24 @@ TEST(PayloadExtractor, BrokenPayloadsFailWithTheirTextInTheUsersLanguage) {
     EXPECT_EQ(testsupport::readFile(folder / L"partial.txt"), "first block ");
 }
 
-uint64_t peakPrivateBytes() {
-    PROCESS_MEMORY_COUNTERS counters{};
-    counters.cb = sizeof(counters);
-    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
-    return counters.PeakPagefileUsage;
-}
-
 TEST(PayloadExtractor, AbsurdDeclaredSizeCostsNothingAndStillUnpacks) {
-    // A block that says it inflates to 0xFFFFFFFF bytes: the stream of "hello" is all there is.
+    // A block that says it inflates to 0xFFFFFFFF bytes: the stream of "hello" is all there is,
+    // and no request comes near the size the field claims.
     TemporaryFolder folder;
-    const uint64_t peakBefore = peakPrivateBytes();
     PayloadExtractor extractor(GetModuleHandleW(nullptr), resource(HugeSize));
+    allocationtracker::reset();
     ASSERT_TRUE(extractor.extract(testsupport::narrow(folder.path()), nullptr, 0, 0)) << extractor.errorText();
+    EXPECT_LT(allocationtracker::largestRequest(), 64u * 1024u);
     EXPECT_EQ(testsupport::readFile(folder / L"huge.txt"), "hello");
-    EXPECT_LT(peakPrivateBytes(), peakBefore + (16u << 20)) << "no buffer of the declared size";
+
+    // A good payload asks for one block's buffer at a time, whatever the size of the payload.
+    TemporaryFolder other;
+    PayloadExtractor good(GetModuleHandleW(nullptr), resource(Good));
+    allocationtracker::reset();
+    const size_t before = allocationtracker::current();
+    ASSERT_TRUE(good.extract(testsupport::narrow(other.path()), nullptr, 0, 0));
+    EXPECT_EQ(allocationtracker::largestRequest(), 65536u);
+    EXPECT_LT(allocationtracker::peak() - before, 2u * 65536u);
 }
 
 TEST(PayloadExtractor, SlashesAndBackslashesNameTheSameFolders) {
