@@ -63,9 +63,6 @@ std::optional<MessageBoxInfo> waitForMessageBox(DWORD processId, DWORD timeoutMs
     info.owner = GetWindow(box, GW_OWNER);
     info.caption = windowText(box);
     if (HWND text = GetDlgItem(box, 0xFFFF)) info.text = windowText(text);
-    if (HWND icon = GetDlgItem(box, 0x0440)) {  // the dialog's own id for its icon
-        info.icon = reinterpret_cast<HICON>(SendMessageW(icon, STM_GETICON, 0, 0));
-    }
     EnumChildWindows(box, &collectButton, reinterpret_cast<LPARAM>(&info.buttons));
     return info;
 }

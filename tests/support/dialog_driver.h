@@ -19,7 +19,6 @@ struct MessageBoxInfo {
     std::wstring caption;
     std::wstring text;
     std::vector<int> buttons;  // control ids of the push buttons (IDOK, IDYES, IDNO, ...)
-    HICON icon = nullptr;      // the icon shown, comparable with LoadIconW(nullptr, IDI_...)
 };
 
 // Waits for a message box ("#32770") of the process (0: any) and describes it.
