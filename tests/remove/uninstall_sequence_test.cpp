@@ -1,0 +1,284 @@
+// Installer::uninstall in this process, against an installation planted in the prefix's user:
+// what it asks and shows, what it ends and deletes, and what it must leave alone.
+#include <windows.h>
+#include <shlobj.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "install/installer.h"
+#include "remove/install_location.h"
+#include "tests/remove/recording_front_end.h"
+#include "tests/remove/removal_state.h"
+#include "tests/remove/unix_links.h"
+#include "tests/support/test_support.h"
+#include "text/translate.h"
+#include "ui/dummy_logger.h"
+
+namespace swiftsetup {
+namespace {
+
+using namespace testsupport;
+
+bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+class UninstallSequence : public testing::Test {
+protected:
+    void SetUp() override {
+        resetRemovalState();
+        ASSERT_FALSE(paths.localAppData.empty());
+        ASSERT_FALSE(paths.startMenu.empty());
+    }
+    void TearDown() override { resetRemovalState(); }
+
+    bool uninstall(RecordingFrontEnd& frontEnd) {
+        Installer installer;
+        DummyLogger logger;
+        const bool result = installer.uninstall(frontEnd, logger);
+        EXPECT_EQ(installer.frontEnd, &frontEnd);
+        return result;
+    }
+
+    // Everything but the folder and the programs that the uninstall removes besides.
+    void expectRestRemoved() {
+        EXPECT_FALSE(exists(paths.programShortcut));
+        EXPECT_FALSE(exists(paths.chatShortcut));
+        EXPECT_FALSE(exists(paths.shortcutFolder));
+        EXPECT_TRUE(runValuesStartingProgram(paths.program).empty());
+        EXPECT_TRUE(readString(kRunKey, kForeignRunValue).has_value()) << "another program's autostart stays";
+        EXPECT_FALSE(keyExists(kUninstallKey));
+    }
+
+    const RemovalPaths paths = removalPaths();
+    const std::wstring uninstallerSource = besideModule(L"lexmora-setup-x64.exe");
+};
+
+TEST_F(UninstallSequence, DecliningChangesNothing) {
+    plantInstallation(uninstallerSource);
+    const auto programs = startPlantedPrograms();
+    RecordingFrontEnd frontEnd(false);
+
+    EXPECT_FALSE(uninstall(frontEnd));
+
+    ASSERT_EQ(frontEnd.questions.size(), 1u);
+    EXPECT_EQ(frontEnd.questions[0].text, translate("#uninstaller_confirm_message"));
+    EXPECT_EQ(frontEnd.questions[0].caption, translate("#uninstaller_confirm_title"));
+    EXPECT_EQ(frontEnd.events, std::vector<std::string>{"question"}) << "no status, no progress";
+    for (const auto& program : programs) EXPECT_TRUE(program->running());
+    for (const std::wstring& file : plantedFiles()) EXPECT_TRUE(fileExists(paths.installFolder + L"\\" + file));
+    EXPECT_TRUE(fileExists(paths.programShortcut));
+    EXPECT_TRUE(fileExists(paths.chatShortcut));
+    EXPECT_EQ(runValuesStartingProgram(paths.program).size(), 3u);
+    EXPECT_TRUE(keyExists(kUninstallKey));
+}
+
+TEST_F(UninstallSequence, ConfirmingEndsTheProgramsAndRemovesEverything) {
+    plantInstallation(uninstallerSource);
+    const auto programs = startPlantedPrograms();
+    RecordingFrontEnd frontEnd(true);
+
+    EXPECT_TRUE(uninstall(frontEnd));
+
+    for (const auto& program : programs) EXPECT_EQ(program->exitCode(), 0u) << "ended, not finished by itself";
+    EXPECT_FALSE(exists(paths.installFolder));
+    EXPECT_TRUE(folderExists(paths.localAppData + L"\\Apps")) << "folders above the installation stay";
+    expectRestRemoved();
+
+    // The two status lines frame the progress, which runs evenly up to 100 of 100.
+    const std::string removingFiles = translate("#uninstaller_status_removing_files");
+    const std::string removingUninstaller = translate("#uninstaller_status_removing_uninstaller");
+    ASSERT_GE(frontEnd.events.size(), 4u);
+    EXPECT_EQ(frontEnd.events[0], "question");
+    EXPECT_EQ(frontEnd.events[1], "status:" + removingFiles);
+    EXPECT_EQ(frontEnd.events.back(), "status:" + removingUninstaller);
+    EXPECT_EQ(frontEnd.statuses, (std::vector<std::string>{removingFiles, removingUninstaller}));
+    // 9 files and 5 folders: one step each.
+    ASSERT_EQ(frontEnd.progress.size(), 14u);
+    uint32_t previous = 0;
+    for (const auto& [position, total] : frontEnd.progress) {
+        EXPECT_EQ(total, 100u);
+        EXPECT_GE(position, previous);
+        previous = position;
+    }
+    EXPECT_EQ(previous, 100u);
+}
+
+TEST_F(UninstallSequence, AForeignFileKeepsTheStartMenuFolder) {
+    plantInstallation(uninstallerSource);
+    ASSERT_TRUE(writeFile(paths.shortcutFolder + L"\\Notes.txt", "mine"));
+    RecordingFrontEnd frontEnd;
+    EXPECT_TRUE(uninstall(frontEnd));
+    EXPECT_FALSE(exists(paths.programShortcut));
+    EXPECT_FALSE(exists(paths.chatShortcut));
+    EXPECT_TRUE(fileExists(paths.shortcutFolder + L"\\Notes.txt"));
+    EXPECT_FALSE(exists(paths.installFolder));
+    EXPECT_FALSE(keyExists(kUninstallKey));
+}
+
+TEST_F(UninstallSequence, WithoutAnEntryOnlyShortcutsAndBareAutostartValuesGo) {
+    plantInstallation(uninstallerSource);
+    deleteKeyTree(kUninstallKey);
+    writeValue(kRunKey, L"Bare", L"\\lexmora.exe");
+    const auto programs = startPlantedPrograms();
+    RecordingFrontEnd frontEnd;
+
+    EXPECT_TRUE(uninstall(frontEnd));
+
+    EXPECT_TRUE(frontEnd.progress.empty());
+    for (const auto& program : programs) EXPECT_TRUE(program->running());
+    for (const std::wstring& file : plantedFiles()) EXPECT_TRUE(fileExists(paths.installFolder + L"\\" + file));
+    EXPECT_FALSE(exists(paths.shortcutFolder));
+    EXPECT_FALSE(readString(kRunKey, L"Bare").has_value());
+    EXPECT_EQ(runValuesStartingProgram(paths.program).size(), 3u) << "no entry, no program path";
+}
+
+TEST_F(UninstallSequence, AnUntidyEntryForOurFolderStillRemovesIt) {
+    for (const std::wstring& spelling :
+         {paths.installFolder + L"\\", paths.installFolder + L"\\data\\..\\.\\",
+          L"\\\\?\\" + paths.installFolder}) {
+        plantInstallation(uninstallerSource);
+        writeValue(kUninstallKey, L"InstallLocation", spelling);
+        const auto programs = startPlantedPrograms();
+        RecordingFrontEnd frontEnd;
+        EXPECT_TRUE(uninstall(frontEnd));
+        EXPECT_FALSE(exists(paths.installFolder)) << narrow(spelling);
+        for (const auto& program : programs) EXPECT_EQ(program->exitCode(), 0u) << narrow(spelling);
+        expectRestRemoved();
+    }
+    // Forward slashes and another letter case name the same folder; the programs, whose path
+    // then differs from the one Windows reports, are not ended (their files stay).
+    plantInstallation(uninstallerSource);
+    std::wstring spelling = paths.installFolder;
+    for (wchar_t& c : spelling) {
+        if (c == L'\\') c = L'/';
+        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+    }
+    writeValue(kUninstallKey, L"InstallLocation", spelling);
+    RecordingFrontEnd frontEnd;
+    EXPECT_TRUE(uninstall(frontEnd));
+    EXPECT_FALSE(exists(paths.installFolder));
+}
+
+// The guard: folders that an entry may name but that are not an installation of ours.
+class InstallLocationGuard : public UninstallSequence {
+protected:
+    // Plants the rest of an installation with the entry naming folder, runs the uninstall and
+    // checks that the rest went.
+    void uninstallNaming(const std::wstring& folder) {
+        plantInstallation(uninstallerSource);
+        writeValue(kUninstallKey, L"InstallLocation", folder);
+        RecordingFrontEnd frontEnd;
+        EXPECT_TRUE(uninstall(frontEnd));
+        EXPECT_TRUE(frontEnd.progress.empty()) << "no folder is deleted";
+        EXPECT_EQ(frontEnd.statuses.size(), 2u);
+        expectRestRemoved();
+    }
+
+    static LocationVerdict verdict(const std::wstring& location) {
+        std::string folder;
+        return checkInstallLocation(narrow(location), folder);
+    }
+};
+
+TEST_F(InstallLocationGuard, KnowsTheFoldersOfThisMachine) {
+    EXPECT_EQ(verdict(paths.installFolder), LocationVerdict::Removable) << "even before it exists";
+    for (const int csidl : {CSIDL_PROFILE, CSIDL_LOCAL_APPDATA, CSIDL_APPDATA, CSIDL_DESKTOPDIRECTORY,
+                            CSIDL_PERSONAL, CSIDL_STARTMENU, CSIDL_PROGRAM_FILES, CSIDL_WINDOWS, CSIDL_SYSTEM,
+                            CSIDL_COMMON_APPDATA}) {
+        wchar_t folder[MAX_PATH] = {};
+        ASSERT_EQ(SHGetFolderPathW(nullptr, csidl, nullptr, 0, folder), S_OK) << csidl;
+        EXPECT_NE(verdict(folder), LocationVerdict::Removable) << narrow(folder);
+    }
+    EXPECT_EQ(verdict(paths.profile + L"\\.."), LocationVerdict::ProtectedFolder) << "holds every profile";
+    EXPECT_EQ(verdict(L"C:\\"), LocationVerdict::VolumeRoot);
+    EXPECT_EQ(verdict(L"c:/"), LocationVerdict::VolumeRoot);
+    EXPECT_EQ(verdict(L"Apps\\Lexmora 3"), LocationVerdict::NotAbsolute);
+    EXPECT_EQ(verdict(L"\\Apps\\Lexmora 3"), LocationVerdict::NotAbsolute);
+}
+
+TEST_F(InstallLocationGuard, TheUsersProfileIsNeverDeleted) {
+    // Even with our uninstaller in it, which would make any other folder pass.
+    const std::wstring planted = paths.profile + L"\\uninstall.exe";
+    ASSERT_TRUE(writeFile(planted, "not really"));
+    ASSERT_TRUE(writeFile(paths.profile + L"\\lexmora-guard-sentinel.txt", "mine"));
+    ASSERT_EQ(verdict(paths.profile), LocationVerdict::ProtectedFolder) << "stop before anything is deleted";
+
+    uninstallNaming(paths.profile);
+
+    EXPECT_TRUE(fileExists(paths.profile + L"\\lexmora-guard-sentinel.txt"));
+    EXPECT_TRUE(fileExists(planted));
+    EXPECT_TRUE(folderExists(paths.localAppData));
+    DeleteFileW(planted.c_str());
+    DeleteFileW((paths.profile + L"\\lexmora-guard-sentinel.txt").c_str());
+}
+
+TEST_F(InstallLocationGuard, ADriveRootIsNeverDeleted) {
+    TemporaryFolder drive;
+    ASSERT_TRUE(writeFile(drive / L"lexmora.exe", "looks like ours"));
+    ASSERT_TRUE(writeFile(drive / L"Budget.xlsx", "mine"));
+    wchar_t letter = 0;
+    for (wchar_t candidate = L'Q'; candidate <= L'Y' && letter == 0; ++candidate) {
+        if (makeDrive(candidate, drive.path())) letter = candidate;
+    }
+    if (letter == 0) GTEST_SKIP() << "no drive letter can be made here";
+    const std::wstring root = std::wstring(1, letter) + L":\\";
+    ASSERT_TRUE(fileExists(root + L"Budget.xlsx"));
+    ASSERT_EQ(verdict(root), LocationVerdict::VolumeRoot) << "stop before anything is deleted";
+
+    uninstallNaming(root);
+
+    EXPECT_TRUE(fileExists(root + L"Budget.xlsx"));
+    EXPECT_TRUE(fileExists(root + L"lexmora.exe"));
+    removeDrive(letter);
+}
+
+TEST_F(InstallLocationGuard, AFolderOfUserFilesWithoutTheProgramIsNeverDeleted) {
+    TemporaryFolder temp;
+    const std::wstring photos = temp / L"Holiday photos";
+    ASSERT_TRUE(CreateDirectoryW(photos.c_str(), nullptr));
+    ASSERT_TRUE(writeFile(photos + L"\\beach.jpg", "mine"));
+    ASSERT_TRUE(writeFile(photos + L"\\lexmora.exe.bak", "not the program"));
+    ASSERT_TRUE(CreateDirectoryW((photos + L"\\lexmora.exe").c_str(), nullptr)) << "a folder by that name";
+
+    uninstallNaming(photos);
+
+    EXPECT_TRUE(fileExists(photos + L"\\beach.jpg"));
+    EXPECT_TRUE(folderExists(photos + L"\\lexmora.exe"));
+}
+
+TEST_F(InstallLocationGuard, ARelativePathIsNeverResolved) {
+    // Relative to the current folder it would name our folder; an entry never holds that.
+    plantInstallation(uninstallerSource);
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(paths.localAppData.c_str()));
+    writeValue(kUninstallKey, L"InstallLocation", L"Apps\\Lexmora 3");
+    RecordingFrontEnd frontEnd;
+    EXPECT_TRUE(uninstall(frontEnd));
+    SetCurrentDirectoryW(previous);
+    EXPECT_TRUE(fileExists(paths.program));
+    EXPECT_TRUE(frontEnd.progress.empty());
+    EXPECT_FALSE(keyExists(kUninstallKey));
+}
+
+TEST_F(InstallLocationGuard, AFolderThatLeadsIntoTheProfileIsNeverDeleted) {
+    // A link whose own name looks harmless, like "C:\Documents and Settings\<user>" on Windows.
+    TemporaryFolder temp;
+    const std::wstring link = temp / L"Lexmora 3";
+    if (!makeFolderLink(link, paths.profile)) GTEST_SKIP() << "no folder link can be made here";
+    const std::wstring planted = paths.profile + L"\\uninstall.exe";
+    ASSERT_TRUE(writeFile(planted, "not really"));
+    ASSERT_TRUE(fileExists(link + L"\\uninstall.exe"));
+    ASSERT_EQ(verdict(link), LocationVerdict::ProtectedFolder) << "stop before anything is deleted";
+
+    uninstallNaming(link);
+
+    EXPECT_TRUE(fileExists(planted));
+    EXPECT_TRUE(folderExists(paths.localAppData));
+    DeleteFileW(planted.c_str());
+    removeFolderLink(link);
+}
+
+}  // namespace
+}  // namespace swiftsetup
