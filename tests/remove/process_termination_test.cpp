@@ -1,4 +1,5 @@
-// terminateProcessesByPath against real processes: copies of an idle program in a test folder.
+// terminateProcessesByPath against real processes: copies of a helper program that runs until it
+// is told to stop (or ends by itself with exit code 258 after two minutes), in a test folder.
 #include "remove/process_termination.h"
 
 #include <windows.h>
@@ -63,9 +64,9 @@ protected:
     void SetUp() override {
         program = folder / L"Lexmora.exe";
         otherProgram = folder / L"parlavo.exe";
-        const std::wstring idle = testsupport::besideModule(L"remove_idle_program.exe");
-        ASSERT_TRUE(CopyFileW(idle.c_str(), program.c_str(), TRUE));
-        ASSERT_TRUE(CopyFileW(idle.c_str(), otherProgram.c_str(), TRUE));
+        const std::wstring helper = testsupport::besideModule(L"run_until_told.exe");
+        ASSERT_TRUE(CopyFileW(helper.c_str(), program.c_str(), TRUE));
+        ASSERT_TRUE(CopyFileW(helper.c_str(), otherProgram.c_str(), TRUE));
     }
 
     TemporaryFolder folder;

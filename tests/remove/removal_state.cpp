@@ -35,7 +35,7 @@ std::vector<std::wstring> valueNames(const std::wstring& key) {
 }
 
 void endProcessesIn(const std::wstring& folder) {
-    // The idle programs end by themselves after two minutes; end them sooner by their path.
+    // The stand-ins end by themselves after two minutes; end them sooner by their path.
     const std::string prefix = swiftsetup::lowerAscii(narrow(folder + L"\\"));
     DWORD ids[4096];
     DWORD bytes = 0;
@@ -176,14 +176,14 @@ const std::vector<std::wstring>& plantedFiles() {
 
 void plantInstallation(const std::wstring& uninstallerSource) {
     const RemovalPaths paths = removalPaths();
-    const std::wstring idle = besideModule(L"remove_idle_program.exe");
+    const std::wstring standIn = besideModule(L"run_until_told.exe");
     CreateDirectoryW((paths.localAppData + L"\\Apps").c_str(), nullptr);
     CreateDirectoryW(paths.installFolder.c_str(), nullptr);
     for (const wchar_t* folder : {L"data", L"data\\da", L"plugins", L"plugins\\chat"}) {
         CreateDirectoryW((paths.installFolder + L"\\" + folder).c_str(), nullptr);
     }
-    CopyFileW(idle.c_str(), paths.program.c_str(), FALSE);
-    CopyFileW(idle.c_str(), paths.chatProgram.c_str(), FALSE);
+    CopyFileW(standIn.c_str(), paths.program.c_str(), FALSE);
+    CopyFileW(standIn.c_str(), paths.chatProgram.c_str(), FALSE);
     CopyFileW(uninstallerSource.c_str(), paths.uninstaller.c_str(), FALSE);
     for (size_t i = 3; i < plantedFiles().size(); ++i) {
         writeFile(paths.installFolder + L"\\" + plantedFiles()[i], "payload file " + std::to_string(i));
@@ -203,7 +203,7 @@ void plantInstallation(const std::wstring& uninstallerSource) {
     for (wchar_t& c : upper) {
         if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
     }
-    writeValue(kRunKey, L"LEXMORA", upper);
+    writeValue(kRunKey, L"Lexmora startup", upper);
     writeValue(kRunKey, kForeignRunValue, L"\"C:\\Program Files\\Other\\other.exe\" --quiet");
 
     CreateDirectoryW(paths.shortcutFolder.c_str(), nullptr);
@@ -238,6 +238,7 @@ void resetRemovalState() {
     for (const std::wstring& name : runValuesStartingProgram(paths.program)) deleteValue(kRunKey, name);
     for (const std::wstring& name : runValuesStartingProgram(L"\\lexmora.exe")) deleteValue(kRunKey, name);
     deleteValue(kRunKey, kForeignRunValue);
+    deleteValue(kRunKey, L"Lexmora there");
     deleteTree(paths.shortcutFolder);
 }
 

@@ -58,8 +58,8 @@ private:
     DWORD id_ = 0;
 };
 
-// What an installation leaves: the program and chat program (copies of an idle test program),
-// the uninstaller (a copy of the given file), data files, some read-only or hidden; the uninstall
+// What an installation leaves: the program and chat program (copies of a test helper that runs
+// until told), the uninstaller (a copy of the given file), data files, some read-only or hidden; the uninstall
 // entry naming the folder; the Run value "Lexmora" and two more that start the program; a Run
 // value of another program; both shortcuts.
 void plantInstallation(const std::wstring& uninstallerSource);

@@ -32,8 +32,6 @@ Language language() {
     return Language::English;
 }
 
-std::wstring text(const char* key) { return widen(lookup(language(), key)); }
-
 bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // The names left in a folder, sorted by the listing.

@@ -40,12 +40,13 @@ protected:
         return result;
     }
 
-    // Everything but the folder and the programs that the uninstall removes besides.
-    void expectRestRemoved() {
+    // Everything but the folder and the programs that the uninstall removes besides; the
+    // autostart values are those of the program in the folder that the entry names.
+    void expectRestRemoved(const std::wstring& program) {
         EXPECT_FALSE(exists(paths.programShortcut));
         EXPECT_FALSE(exists(paths.chatShortcut));
         EXPECT_FALSE(exists(paths.shortcutFolder));
-        EXPECT_TRUE(runValuesStartingProgram(paths.program).empty());
+        EXPECT_TRUE(runValuesStartingProgram(program).empty());
         EXPECT_TRUE(readString(kRunKey, kForeignRunValue).has_value()) << "another program's autostart stays";
         EXPECT_FALSE(keyExists(kUninstallKey));
     }
@@ -83,7 +84,7 @@ TEST_F(UninstallSequence, ConfirmingEndsTheProgramsAndRemovesEverything) {
     for (const auto& program : programs) EXPECT_EQ(program->exitCode(), 0u) << "ended, not finished by itself";
     EXPECT_FALSE(exists(paths.installFolder));
     EXPECT_TRUE(folderExists(paths.localAppData + L"\\Apps")) << "folders above the installation stay";
-    expectRestRemoved();
+    expectRestRemoved(paths.program);
 
     // The two status lines frame the progress, which runs evenly up to 100 of 100.
     const std::string removingFiles = translate("#uninstaller_status_removing_files");
@@ -133,6 +134,26 @@ TEST_F(UninstallSequence, WithoutAnEntryOnlyShortcutsAndBareAutostartValuesGo) {
     EXPECT_EQ(runValuesStartingProgram(paths.program).size(), 3u) << "no entry, no program path";
 }
 
+TEST_F(UninstallSequence, AutostartValuesThatMerelyMentionTheProgramStay) {
+    plantInstallation(uninstallerSource);
+    const std::wstring withArguments = paths.program + L" --tray";
+    const std::wstring unclosed = L"\"" + paths.program;
+    writeValue(kRunKey, L"Unquoted with arguments", withArguments);
+    writeValue(kRunKey, L"Expandable", paths.program, REG_EXPAND_SZ);
+    writeValue(kRunKey, L"Unclosed quote", unclosed);
+    RecordingFrontEnd frontEnd;
+
+    EXPECT_TRUE(uninstall(frontEnd));
+
+    for (const wchar_t* name : {L"Lexmora", L"Lexmora (old)", L"Lexmora startup"}) {
+        EXPECT_FALSE(readString(kRunKey, name).has_value()) << narrow(name);
+    }
+    EXPECT_EQ(readString(kRunKey, L"Unquoted with arguments"), withArguments);
+    EXPECT_EQ(readString(kRunKey, L"Expandable"), paths.program);
+    EXPECT_EQ(readString(kRunKey, L"Unclosed quote"), unclosed);
+    for (const wchar_t* name : {L"Unquoted with arguments", L"Expandable", L"Unclosed quote"}) deleteValue(kRunKey, name);
+}
+
 TEST_F(UninstallSequence, AnUntidyEntryForOurFolderStillRemovesIt) {
     for (const std::wstring& spelling :
          {paths.installFolder + L"\\", paths.installFolder + L"\\data\\..\\.\\",
@@ -144,7 +165,7 @@ TEST_F(UninstallSequence, AnUntidyEntryForOurFolderStillRemovesIt) {
         EXPECT_TRUE(uninstall(frontEnd));
         EXPECT_FALSE(exists(paths.installFolder)) << narrow(spelling);
         for (const auto& program : programs) EXPECT_EQ(program->exitCode(), 0u) << narrow(spelling);
-        expectRestRemoved();
+        expectRestRemoved(paths.program);
     }
     // Forward slashes and another letter case name the same folder; the programs, whose path
     // then differs from the one Windows reports, are not ended (their files stay).
@@ -168,11 +189,16 @@ protected:
     void uninstallNaming(const std::wstring& folder) {
         plantInstallation(uninstallerSource);
         writeValue(kUninstallKey, L"InstallLocation", folder);
+        std::wstring program = folder;
+        if (program.back() == L'\\') program.pop_back();
+        program += L"\\lexmora.exe";
+        writeValue(kRunKey, L"Lexmora there", program);
         RecordingFrontEnd frontEnd;
         EXPECT_TRUE(uninstall(frontEnd));
         EXPECT_TRUE(frontEnd.progress.empty()) << "no folder is deleted";
         EXPECT_EQ(frontEnd.statuses.size(), 2u);
-        expectRestRemoved();
+        expectRestRemoved(program);
+        EXPECT_EQ(runValuesStartingProgram(paths.program).size(), 3u) << "the values of another folder stay";
     }
 
     static LocationVerdict verdict(const std::wstring& location) {
