@@ -154,7 +154,12 @@ private:
 };
 
 // The box asks in the user's language, above the window titled in it, with Yes and No.
-MessageBoxView expectConfirmation(const WindowedRun& run) {
+struct Confirmation {
+    HWND box = nullptr;
+    HWND window = nullptr;
+};
+
+Confirmation expectConfirmation(const WindowedRun& run) {
     const std::optional<MessageBoxView> box = waitForMessageBox(run.id(), 30000);
     if (!box) {
         ADD_FAILURE() << "no confirmation box";
@@ -170,30 +175,42 @@ MessageBoxView expectConfirmation(const WindowedRun& run) {
         EXPECT_EQ(narrow(windowText(window)), lookup(language(), "#window_title"));
         EXPECT_EQ(box->owner, window) << "the box belongs to the window";
     }
-    return *box;
+    return {box->box, window};
+}
+
+// True once the window has gone, within the time.
+bool waitUntilClosed(HWND window, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (IsWindow(window)) {
+        if (GetTickCount64() > deadline) return false;
+        Sleep(50);
+    }
+    return true;
 }
 
 TEST_F(UninstallProgram, WindowedNoLeavesEverythingAndCloses) {
     const auto programs = startPlantedPrograms();
     WindowedRun run(registeredCommand());
-    const MessageBoxView box = expectConfirmation(run);
-    ASSERT_NE(box.box, nullptr);
+    const Confirmation confirmation = expectConfirmation(run);
+    ASSERT_NE(confirmation.box, nullptr);
+    ASSERT_NE(confirmation.window, nullptr);
 
-    pressButton(box.box, IDNO);
+    pressButton(confirmation.box, IDNO);
 
+    EXPECT_TRUE(waitUntilClosed(confirmation.window, 30000)) << "the window closes by itself";
     EXPECT_EQ(run.exitCode(30000), 0u);
-    EXPECT_FALSE(hasTopLevelWindow(L"SwiftSetupClass", run.id()));
     expectEverythingInPlace(programs);
 }
 
 TEST_F(UninstallProgram, WindowedYesRemovesEverything) {
     const auto programs = startPlantedPrograms();
     WindowedRun run(registeredCommand());
-    const MessageBoxView box = expectConfirmation(run);
-    ASSERT_NE(box.box, nullptr);
+    const Confirmation confirmation = expectConfirmation(run);
+    ASSERT_NE(confirmation.box, nullptr);
 
-    pressButton(box.box, IDYES);
+    pressButton(confirmation.box, IDYES);
 
+    EXPECT_TRUE(waitUntilClosed(confirmation.window, 60000)) << "the window closes when done";
     EXPECT_EQ(run.exitCode(60000), 0u);
     expectRemoved(programs, true);
 }

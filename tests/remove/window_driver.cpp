@@ -12,7 +12,6 @@ std::wstring classOf(HWND window) {
 struct Search {
     const wchar_t* className;
     DWORD processId;
-    bool visibleOnly;
     HWND found = nullptr;
 };
 
@@ -21,13 +20,13 @@ BOOL CALLBACK matchTopLevel(HWND window, LPARAM data) {
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
     if (owner != search.processId || classOf(window) != search.className) return TRUE;
-    if (search.visibleOnly && !IsWindowVisible(window)) return TRUE;
+    if (!IsWindowVisible(window)) return TRUE;
     search.found = window;
     return FALSE;
 }
 
-HWND findTopLevel(const wchar_t* className, DWORD processId, bool visibleOnly) {
-    Search search{className, processId, visibleOnly};
+HWND findVisibleTopLevel(const wchar_t* className, DWORD processId) {
+    Search search{className, processId};
     EnumWindows(&matchTopLevel, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -57,14 +56,10 @@ std::wstring windowText(HWND window) {
 HWND waitForTopLevelWindow(const wchar_t* className, DWORD processId, DWORD timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     do {
-        if (HWND window = findTopLevel(className, processId, true)) return window;
+        if (HWND window = findVisibleTopLevel(className, processId)) return window;
         Sleep(50);
     } while (GetTickCount64() < deadline);
     return nullptr;
-}
-
-bool hasTopLevelWindow(const wchar_t* className, DWORD processId) {
-    return findTopLevel(className, processId, false) != nullptr;
 }
 
 std::optional<MessageBoxView> waitForMessageBox(DWORD processId, DWORD timeoutMs) {

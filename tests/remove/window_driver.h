@@ -13,9 +13,6 @@ namespace testsupport {
 // The first visible top-level window of the class owned by the process; null after the time-out.
 HWND waitForTopLevelWindow(const wchar_t* className, DWORD processId, DWORD timeoutMs);
 
-// True when the process has a top-level window of the class, visible or not.
-bool hasTopLevelWindow(const wchar_t* className, DWORD processId);
-
 struct MessageBoxView {
     HWND box = nullptr;
     HWND owner = nullptr;
