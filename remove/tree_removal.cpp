@@ -22,8 +22,9 @@ std::vector<DirectoryEntry> listFolder(const std::string& folder) {
     return entries;
 }
 
-// Read-only, hidden and system entries refuse deletion or are skipped by it; every other
-// attribute is kept. An entry whose attributes cannot be read is left as it is.
+// A read-only entry refuses deletion; hidden and system ones are made ordinary as well, so that
+// nothing the payload marked survives. Every other attribute is kept, and an entry whose
+// attributes cannot be read is left as it is.
 void clearProtectingAttributes(const wchar_t* path) {
     constexpr DWORD kProtecting = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     const DWORD attributes = GetFileAttributesW(path);
