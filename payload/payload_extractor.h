@@ -8,10 +8,15 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+
+#include "platform/handles.h"
+#include "platform/text_conversion.h"
 
 namespace swiftsetup {
 
 class Interface;
+struct Block;
 
 enum class ExtractorError : uint32_t {
     None = 0,
@@ -42,7 +47,32 @@ public:
     std::string errorText() const;
     ExtractorError errorCode() const;
     uint32_t payloadSize() const;
-    // (the remaining members are the implementation's)
+
+private:
+    class ChunkHandler;
+
+    // Appends one inflated block to the open file.
+    bool handleDataChunk(const Block& block);
+    // Closes the open file and creates the one the chunk names, below the target folder.
+    bool handleFileChunk(std::string_view path);
+    bool createOutputFile(const std::string& path);
+    // Creates the folder and every missing folder above it, outermost first.
+    bool ensureDirectory(const WideBuffer& folder);
+    void reportProgress(uint32_t consumed);
+    bool fail(ExtractorError code, std::string text);
+    bool failWithKey(ExtractorError code, const char* messageKey);
+
+    bool freeResource_ = true;
+    HGLOBAL resource_ = nullptr;
+    const uint8_t* data_ = nullptr;  // the resource's memory, in place; never written
+    uint32_t size_ = 0;
+    ExtractorError errorCode_ = ExtractorError::None;
+    std::string errorText_;
+    Interface* frontEnd_ = nullptr;  // not owned
+    uint32_t progressBase_ = 0;
+    uint32_t progressExtra_ = 0;
+    std::string targetFolder_;
+    UniqueHandle outputFile_;
 };
 
 }  // namespace swiftsetup

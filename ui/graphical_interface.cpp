@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <climits>
+
 #include "install/installer.h"
 #include "platform/dll_hardening.h"
 #include "platform/handles.h"
@@ -67,7 +69,9 @@ GraphicalInterface::GraphicalInterface(const std::string& title, Installer& inst
 }
 
 GraphicalInterface::~GraphicalInterface() {
-    // The window itself was destroyed by its close handling when the run ended.
+    // After a run the close handling has destroyed the window already. An object dropped without
+    // a run still has one, and a class cannot be unregistered while a window of it exists.
+    if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
     if (--instanceCount_ == 0) UnregisterClassW(kClassName, GetModuleHandleW(nullptr));
 }
 
@@ -79,15 +83,26 @@ void GraphicalInterface::setStatus(const std::string& text) {
 
 // Called after every payload chunk: two messages and nothing else.
 void GraphicalInterface::setProgress(uint32_t position, uint32_t total) {
+    // The control's range is a signed int: a total of 2 GiB or more would read as negative and
+    // the bar would show nonsense, so such totals are halved together with the position.
+    if (total > static_cast<uint32_t>(INT_MAX)) {
+        total >>= 1;
+        position >>= 1;
+    }
     SendMessageW(progressBar_, PBM_SETRANGE32, 0, static_cast<LPARAM>(total));
     SendMessageW(progressBar_, PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
 int GraphicalInterface::messageBox(const std::string& text, const std::string& caption, UINT type) {
-    // A box asked for after the user closed the window still appears, without an owner, so an
-    // error or the uninstall question is never swallowed unseen.
-    HWND owner = IsWindow(window_) ? window_ : nullptr;
-    return MessageBoxW(owner, utf8ToWide(text).c_str(), utf8ToWide(caption).c_str(), type);
+    const WideBuffer wideText = utf8ToWide(text);
+    const WideBuffer wideCaption = utf8ToWide(caption);
+    int answer = MessageBoxW(window_, wideText.c_str(), wideCaption.c_str(), type);
+    // Once the user has closed the window, a box owned by it fails without showing anything. The
+    // box then appears on its own, so an error or the uninstall question is never lost unseen.
+    if (answer <= 0 && !IsWindow(window_)) {
+        answer = MessageBoxW(nullptr, wideText.c_str(), wideCaption.c_str(), type);
+    }
+    return answer;
 }
 
 void GraphicalInterface::showWarning(const std::string& text, const std::string& caption) {
@@ -119,6 +134,13 @@ bool GraphicalInterface::uninstall(Logger& logger) {
 }
 
 bool GraphicalInterface::runWindow() {
+    // Without a window there is nothing to close, so a message loop would wait forever. The
+    // sequence then runs here without one; its boxes still appear, unowned.
+    if (window_ == nullptr) {
+        runSequence();
+        return true;
+    }
+
     // 1.-3. An outer size that gives a client area of exactly 400 by 68, whatever the frame.
     RECT desktop{}, outer{}, client{};
     GetClientRect(GetDesktopWindow(), &desktop);
@@ -132,30 +154,42 @@ bool GraphicalInterface::runWindow() {
     const int y = desktop.top + (desktop.bottom - desktop.top - kClientHeight) / 2;
     SetWindowPos(window_, nullptr, x, y, outerWidth, outerHeight, SWP_NOZORDER | SWP_SHOWWINDOW);
 
-    // 6. The worker runs the sequence, then closes the window.
+    // 6. The worker runs the sequence, then closes the window. Should no thread be available, an
+    // empty window would wait for a close that never comes: run the sequence here instead.
     UniqueHandle worker(CreateThread(nullptr, 0, &GraphicalInterface::workerThread, this, 0, nullptr));
+    if (!worker) {
+        DestroyWindow(window_);
+        runSequence();
+        return true;
+    }
 
-    // 7. Serve the window until it closes.
+    // 7. Serve the window until it closes. GetMessageW's -1 (an error) ends the loop too rather
+    // than spin on it; the window then goes, so that the worker's sends to it return at once.
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+    if (IsWindow(window_)) DestroyWindow(window_);
 
     // 8. A closed window does not stop the sequence: wait for it to end.
-    if (worker) WaitForSingleObject(worker.get(), INFINITE);
+    WaitForSingleObject(worker.get(), INFINITE);
 
     // 9. The window only ever quits with code 0.
     return message.wParam == 0;
 }
 
+void GraphicalInterface::runSequence() {
+    if (uninstalling_) {
+        installer_.uninstall(*this, *logger_);
+    } else {
+        installer_.install(*this, *logger_);
+    }
+}
+
 DWORD WINAPI GraphicalInterface::workerThread(LPVOID frontEnd) {
     auto& self = *static_cast<GraphicalInterface*>(frontEnd);
-    if (self.uninstalling_) {
-        self.installer_.uninstall(self, *self.logger_);
-    } else {
-        self.installer_.install(self, *self.logger_);
-    }
+    self.runSequence();
     static_cast<Interface&>(self).finish();
     return 0;
 }

@@ -31,6 +31,7 @@ public:
 
 private:
     bool runWindow();
+    void runSequence();  // the Installer's install or uninstall, on the calling thread
     int messageBox(const std::string& text, const std::string& caption, UINT type);
     static DWORD WINAPI workerThread(LPVOID frontEnd);
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,168 @@
+#include "payload/payload_extractor.h"
+
+#include <shlwapi.h>
+
+#include <cwchar>
+#include <utility>
+#include <vector>
+
+#include "payload/chunk_walker.h"
+#include "text/translate.h"
+#include "ui/interface.h"
+
+namespace swiftsetup {
+
+// Receives the walk's chunks and hands them to the extractor's steps.
+class PayloadExtractor::ChunkHandler final : public ChunkVisitor {
+public:
+    explicit ChunkHandler(PayloadExtractor& extractor) : extractor_(extractor) {}
+    bool onFile(const Chunk&, std::string_view path) override {
+        return extractor_.handleFileChunk(path);
+    }
+    bool onBlock(const Chunk&, const Block& block) override {
+        return extractor_.handleDataChunk(block);
+    }
+    void onChunkDone(uint32_t consumed) override { extractor_.reportProgress(consumed); }
+
+private:
+    PayloadExtractor& extractor_;
+};
+
+PayloadExtractor::PayloadExtractor(HMODULE module, HRSRC resource)
+    : resource_(LoadResource(module, resource)) {
+    if (resource_ != nullptr) data_ = static_cast<const uint8_t*>(LockResource(resource_));
+    if (data_ == nullptr) {
+        errorCode_ = ExtractorError::ResourceLoadFailed;
+        errorText_ = systemErrorText(GetLastError());
+        return;
+    }
+    size_ = SizeofResource(module, resource);
+}
+
+PayloadExtractor::~PayloadExtractor() {
+    outputFile_.reset();
+    if (freeResource_ && resource_ != nullptr) FreeResource(resource_);
+}
+
+bool PayloadExtractor::extract(const std::string& targetFolder, Interface* frontEnd,
+                               uint32_t progressBase, uint32_t progressExtra) {
+    // 1. A resource that did not load keeps the load failure's code and text.
+    if (data_ == nullptr) return false;
+
+    // 2.-4. A fresh walk from the first byte.
+    progressBase_ = progressBase;
+    progressExtra_ = progressExtra;
+    frontEnd_ = frontEnd;
+    targetFolder_ = targetFolder;
+    reportProgress(0);
+    outputFile_.reset();
+
+    // 5. Walk the chunks; the handler creates files, writes blocks and reports progress.
+    ChunkHandler handler(*this);
+    const WalkResult walk = walkPayload(data_, size_, handler, InflateMode::Inflate);
+    switch (walk.fault) {
+        case PayloadFault::None: errorCode_ = ExtractorError::None; break;
+        case PayloadFault::TruncatedHeader:
+            failWithKey(ExtractorError::InvalidChunk, faultMessageKey(walk.fault));
+            break;
+        case PayloadFault::ChunkPastEnd:
+            failWithKey(ExtractorError::InvalidChunkSize, faultMessageKey(walk.fault));
+            break;
+        case PayloadFault::DataBeforeFile:
+            failWithKey(ExtractorError::UnexpectedDataChunk, faultMessageKey(walk.fault));
+            break;
+        case PayloadFault::ShortDataChunk:
+        case PayloadFault::DecompressionFailed:
+            failWithKey(ExtractorError::InvalidDataChunk, faultMessageKey(walk.fault));
+            break;
+        case PayloadFault::UnsafePath:
+            failWithKey(ExtractorError::InvalidPath, faultMessageKey(walk.fault));
+            break;
+        case PayloadFault::StoppedByVisitor: break;  // the step that failed has said why
+    }
+
+    // 6.-7. No file stays open, whether the walk succeeded or not.
+    outputFile_.reset();
+    return errorCode_ == ExtractorError::None;
+}
+
+std::string PayloadExtractor::errorText() const { return errorText_; }
+ExtractorError PayloadExtractor::errorCode() const { return errorCode_; }
+uint32_t PayloadExtractor::payloadSize() const { return size_; }
+
+void PayloadExtractor::reportProgress(uint32_t consumed) {
+    if (frontEnd_ != nullptr) frontEnd_->setProgress(progressBase_ + consumed, progressExtra_ + size_);
+}
+
+bool PayloadExtractor::fail(ExtractorError code, std::string text) {
+    errorCode_ = code;
+    errorText_ = std::move(text);
+    return false;
+}
+
+bool PayloadExtractor::failWithKey(ExtractorError code, const char* messageKey) {
+    return fail(code, translate(messageKey));
+}
+
+bool PayloadExtractor::handleDataChunk(const Block& block) {
+    if (block.declaredSize == 0) return true;
+    // One write per block, straight from the inflation buffer.
+    DWORD written = 0;
+    const DWORD length = static_cast<DWORD>(block.length);
+    if (!WriteFile(outputFile_.get(), block.bytes, length, &written, nullptr) || written != length) {
+        return fail(ExtractorError::WriteFailed, systemErrorText(GetLastError()));
+    }
+    return true;
+}
+
+bool PayloadExtractor::handleFileChunk(std::string_view path) {
+    outputFile_.reset();
+    std::string fullPath = targetFolder_;
+    fullPath += '\\';
+    fullPath.append(path);
+    return createOutputFile(fullPath);
+}
+
+bool PayloadExtractor::createOutputFile(const std::string& path) {
+    WideBuffer widePath = utf8ToWide(path);
+    for (size_t i = 0; i + 1 < widePath.size(); ++i) {
+        if (widePath[i] == L'/') widePath[i] = L'\\';
+    }
+    WideBuffer parent = widePath;
+    if (!PathRemoveFileSpecW(parent.data())) {
+        return failWithKey(ExtractorError::InvalidPath, "#extractor_invalid_path");
+    }
+    if (!ensureDirectory(parent)) return false;
+
+    OutputDebugStringW(widePath.c_str());
+    OutputDebugStringW(L"\r\n");
+
+    outputFile_.reset(CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!outputFile_.valid()) {
+        return fail(ExtractorError::CreateFileFailed, systemErrorText(GetLastError()));
+    }
+    return true;
+}
+
+bool PayloadExtractor::ensureDirectory(const WideBuffer& folder) {
+    // Up from the folder to the nearest one that exists (a file of that name counts, as does a
+    // root), noting where each missing level ends; then create them outermost first. A loop
+    // rather than recursion, so that a path of thousands of levels cannot exhaust the stack.
+    std::vector<wchar_t> probe(folder.c_str(), folder.c_str() + folder.size());
+    std::vector<size_t> missingLevelEnds;
+    while (!PathFileExistsW(probe.data())) {
+        const size_t length = std::wcslen(probe.data());
+        if (!PathRemoveFileSpecW(probe.data())) break;  // a root: nothing above to create
+        missingLevelEnds.push_back(length);
+    }
+    for (auto level = missingLevelEnds.rbegin(); level != missingLevelEnds.rend(); ++level) {
+        const std::wstring path(folder.c_str(), *level);
+        if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+            return fail(ExtractorError::CreateDirectoryFailed, systemErrorText(GetLastError()));
+        }
+    }
+    return true;
+}
+
+}  // namespace swiftsetup

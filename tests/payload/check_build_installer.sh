@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# scripts/build-installer as tests use it: two installers built at once in one build folder, one
+# from a folder and one from a broken payload file, whose bytes must arrive unchanged.
+# usage: check_build_installer.sh TOOL WORK_FOLDER
+set -euo pipefail
+tool=$1 work=$2
+root=$(cd "$(dirname "$0")/../.." && pwd)
+rm -rf "$work/cases" && mkdir -p "$work/cases/tree/sub"
+printf 'hello' > "$work/cases/tree/lexmora.exe"
+printf 'chat' > "$work/cases/tree/parlavo.exe"
+printf 'data' > "$work/cases/tree/sub/data.txt"
+printf '\002\000\000\010VERSION\000\001\000\000' > "$work/cases/broken.bin"  # a file chunk cut short
+
+export LEXMORA_BUILD_DIR=$work LEXMORA_PAYLOAD_TOOL=$tool
+"$root/scripts/build-installer" --payload-dir "$work/cases/tree" --output "$work/cases/good.exe" --arch x64 &
+good=$!
+"$root/scripts/build-installer" --payload-file "$work/cases/broken.bin" --output "$work/cases/broken.exe" --arch x64
+wait $good
+
+fail() { echo "FAILED: $*" >&2; exit 1; }
+wrestool -x --raw --type=256 --name=256 "$work/cases/broken.exe" | cmp - "$work/cases/broken.bin" \
+  || fail "the broken payload did not arrive unchanged"
+if "$tool" verify "$work/cases/broken.exe" 2>"$work/cases/verify.txt"; then fail "a broken payload verified"; fi
+grep -q "#extractor_invalid_chunk_error" "$work/cases/verify.txt" || fail "unexpected report: $(cat "$work/cases/verify.txt")"
+"$tool" pack --version 50530304 "$work/cases/tree" "$work/cases/expected.bin" >/dev/null
+wrestool -x --raw --type=256 --name=256 "$work/cases/good.exe" | cmp - "$work/cases/expected.bin" \
+  || fail "the folder's payload differs from what pack makes of it"
+"$tool" verify "$work/cases/good.exe" >/dev/null || fail "the folder's payload does not verify"
+if "$root/scripts/build-installer" --payload-file "$work/cases/missing.bin" --output "$work/cases/x.exe" 2>/dev/null; then
+  fail "a missing payload file was accepted"
+fi
+echo "build-installer: both installers carry their payloads as given"

@@ -1,0 +1,399 @@
+// PayloadExtractor under Wine, through real resources of this program (type 256; name 256 is a
+// payload that lexmora-payload packed, the other names are payloads of broken or hardened shapes).
+// Run under three user locales; --expect=da|de|en names the language the error texts must have.
+#include "payload/payload_extractor.h"
+
+#include <windows.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/text_conversion.h"
+#include "tests/payload/allocation_tracker.h"
+#include "tests/payload/extractor_fixture_files.h"
+#include "tests/payload/payload_bytes.h"
+#include "tests/support/test_support.h"
+#include "text/catalogue.h"
+#include "text/translate.h"
+#include "ui/interface.h"
+
+namespace swiftsetup {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+using testsupport::TemporaryFolder;
+
+std::string expectedLanguage;
+
+// Resource names of the payloads this program carries (tests/payload/CMakeLists.txt).
+enum Fixture : uint16_t {
+    Good = 256,
+    StrayBytes = 301,
+    ChunkPastEnd = 302,
+    DataBeforeFile = 303,
+    ShortDataChunk = 304,
+    BadChecksum = 305,
+    PathParent = 306,
+    PathDrive = 307,
+    PathRooted = 308,
+    HugeSize = 309,
+    HugeSizeDamaged = 310,
+    Empty = 311,
+    Separators = 312,
+};
+
+HRSRC resource(uint16_t name) {
+    return FindResourceW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(name), MAKEINTRESOURCEW(256));
+}
+
+// The payload's bytes, read the ordinary way, to know where its chunks end.
+std::string resourceBytes(uint16_t name) {
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC found = resource(name);
+    const void* data = LockResource(LoadResource(module, found));
+    return std::string(static_cast<const char*>(data), SizeofResource(module, found));
+}
+
+// The recording front end: a test double of Interface that keeps every progress report and
+// fails the test on anything else an extractor must never do.
+class RecordingInterface final : public Interface {
+public:
+    void finish() override { ADD_FAILURE() << "finish"; }
+    void setStatus(const std::string&) override { ADD_FAILURE() << "setStatus"; }
+    void setProgress(uint32_t position, uint32_t total) override { reports.emplace_back(position, total); }
+    void showWarning(const std::string&, const std::string&) override { ADD_FAILURE() << "showWarning"; }
+    void showError(const std::string&, const std::string&) override { ADD_FAILURE() << "showError"; }
+    void showInformation(const std::string&, const std::string&) override { ADD_FAILURE() << "showInformation"; }
+    bool askYesNo(const std::string&, const std::string&) override {
+        ADD_FAILURE() << "askYesNo";
+        return false;
+    }
+    bool install(Logger&) override { return false; }
+    bool uninstall(Logger&) override { return false; }
+
+    std::vector<std::pair<uint32_t, uint32_t>> reports;
+};
+
+// What the program writes to the debugger output, caught on its way there: OutputDebugString
+// raises an exception that a vectored handler sees first.
+class DebugOutput {
+public:
+    DebugOutput() {
+        lines_ = &captured_;
+        handler_ = AddVectoredExceptionHandler(1, &DebugOutput::handler);
+    }
+    ~DebugOutput() {
+        RemoveVectoredExceptionHandler(handler_);
+        lines_ = nullptr;
+    }
+    const std::vector<std::wstring>& lines() const { return captured_; }
+
+private:
+    static LONG CALLBACK handler(EXCEPTION_POINTERS* pointers) {
+        const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
+        if (lines_ == nullptr || record->NumberParameters < 2) return EXCEPTION_CONTINUE_SEARCH;
+        if (record->ExceptionCode == DBG_PRINTEXCEPTION_WIDE_C) {
+            lines_->emplace_back(reinterpret_cast<const wchar_t*>(record->ExceptionInformation[1]));
+            wideSeen_ = true;
+        } else if (record->ExceptionCode == DBG_PRINTEXCEPTION_C && !wideSeen_) {
+            lines_->push_back(testsupport::widen(reinterpret_cast<const char*>(record->ExceptionInformation[1])));
+        }
+        return EXCEPTION_CONTINUE_SEARCH;
+    }
+    static inline std::vector<std::wstring>* lines_ = nullptr;
+    static inline bool wideSeen_ = false;
+    std::vector<std::wstring> captured_;
+    void* handler_ = nullptr;
+};
+
+std::wstring windowsPath(const std::wstring& folder, const std::string& payloadPath) {
+    std::wstring path = folder + L"\\" + testsupport::widen(payloadPath);
+    for (wchar_t& c : path) {
+        if (c == L'/') c = L'\\';
+    }
+    return path;
+}
+
+std::string targetOf(const TemporaryFolder& folder, const wchar_t* below = L"Apps\\Lexmora 3") {
+    return testsupport::narrow(folder / below);
+}
+
+// Compares without printing the bytes, which are mostly binary.
+void expectHolds(const std::wstring& path, const std::string& expected) {
+    const std::optional<std::string> actual = testsupport::readFile(path);
+    ASSERT_TRUE(actual.has_value()) << testsupport::narrow(path) << " is missing";
+    EXPECT_TRUE(*actual == expected) << testsupport::narrow(path) << " holds " << actual->size()
+                                     << " bytes that differ from the " << expected.size() << " expected";
+}
+
+void expectGoodTree(const std::wstring& target) {
+    for (const auto& file : payloadtest::fixtureFiles()) {
+        expectHolds(windowsPath(target, file.path), payloadtest::fixtureContents(file.path, file.size));
+    }
+}
+
+Language language() {
+    if (expectedLanguage == "da") return Language::Danish;
+    if (expectedLanguage == "de") return Language::German;
+    return Language::English;
+}
+
+TEST(PayloadExtractor, UnpacksEveryFileWithProgressAfterEveryChunk) {
+    ASSERT_FALSE(expectedLanguage.empty()) << "run with --expect=da|de|en";
+    TemporaryFolder folder;
+    const std::string target = targetOf(folder);  // two levels that do not exist yet
+    PayloadExtractor extractor(GetModuleHandleW(nullptr), resource(Good));
+    const std::string payload = resourceBytes(Good);
+    ASSERT_EQ(extractor.payloadSize(), payload.size());
+
+    RecordingInterface frontEnd;
+    DebugOutput debug;
+    ASSERT_TRUE(extractor.extract(target, &frontEnd, 1000, 5000)) << extractor.errorText();
+    EXPECT_EQ(extractor.errorCode(), ExtractorError::None);
+    expectGoodTree(testsupport::widen(target));
+
+    // One report before the first chunk, one after each: positions count payload bytes from the
+    // base, totals are the payload's size plus the extra.
+    const uint32_t total = 5000 + extractor.payloadSize();
+    std::vector<std::pair<uint32_t, uint32_t>> expected = {{1000, total}};
+    for (const uint32_t end : payloadtest::chunkEnds(payload)) expected.emplace_back(1000 + end, total);
+    EXPECT_EQ(frontEnd.reports, expected);
+    EXPECT_EQ(frontEnd.reports.size(), 1 + 1 + 7 + 7) << "version, seven files, seven blocks' worth";
+    EXPECT_EQ(frontEnd.reports.back().first, 1000 + extractor.payloadSize());
+
+    // The debugger output names every file as it is created: its full path, then a line break.
+    std::vector<std::wstring> lines;
+    for (const auto& file : payloadtest::fixtureFiles()) {
+        lines.push_back(windowsPath(testsupport::widen(target), file.path));
+        lines.push_back(L"\r\n");
+    }
+    EXPECT_THAT(debug.lines(), ElementsAreArray(lines));
+
+    // No file stays open: each can be opened without sharing now.
+    for (const auto& file : payloadtest::fixtureFiles()) {
+        HANDLE handle = CreateFileW(windowsPath(testsupport::widen(target), file.path).c_str(), GENERIC_READ, 0,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(handle, INVALID_HANDLE_VALUE) << file.path;
+        CloseHandle(handle);
+    }
+}
+
+TEST(PayloadExtractor, ProgressWrapsInThirtyTwoBitsAndANullFrontEndHearsNothing) {
+    TemporaryFolder folder;
+    PayloadExtractor extractor(GetModuleHandleW(nullptr), resource(Good));
+    RecordingInterface frontEnd;
+    ASSERT_TRUE(extractor.extract(targetOf(folder), &frontEnd, 0xFFFFFFF0u, 0xFFFFFFFFu));
+    EXPECT_EQ(frontEnd.reports.front(), std::make_pair(0xFFFFFFF0u, extractor.payloadSize() - 1));
+    EXPECT_EQ(frontEnd.reports.back().first, extractor.payloadSize() - 0x10u);
+
+    TemporaryFolder other;
+    PayloadExtractor quiet(GetModuleHandleW(nullptr), resource(Good));
+    ASSERT_TRUE(quiet.extract(targetOf(other), nullptr, 0, 0));
+    expectGoodTree(other / L"Apps\\Lexmora 3");
+}
+
+TEST(PayloadExtractor, EmptyPayloadReportsOnceAndCreatesNothing) {
+    TemporaryFolder folder;
+    PayloadExtractor extractor(GetModuleHandleW(nullptr), resource(Empty));
+    RecordingInterface frontEnd;
+    ASSERT_TRUE(extractor.extract(targetOf(folder), &frontEnd, 7, 9));
+    EXPECT_EQ(extractor.payloadSize(), 0u);
+    EXPECT_THAT(frontEnd.reports, ElementsAre(std::make_pair(7u, 9u)));
+    EXPECT_FALSE(testsupport::folderExists(folder / L"Apps"));
+}
+
+TEST(PayloadExtractor, ExtractingAgainRewritesFilesInPlaceAndLeavesOthersAlone) {
+    TemporaryFolder folder;
+    const std::wstring target = folder / L"Lexmora";
+    CreateDirectoryW(target.c_str(), nullptr);
+    ASSERT_TRUE(testsupport::writeFile(target + L"\\lexmora.exe", std::string(200000, 'o')));
+    ASSERT_TRUE(testsupport::writeFile(target + L"\\settings.ini", "mine"));
+    PayloadExtractor extractor(GetModuleHandleW(nullptr), resource(Good));
+    ASSERT_TRUE(extractor.extract(testsupport::narrow(target), nullptr, 0, 0));
+    ASSERT_TRUE(extractor.extract(testsupport::narrow(target), nullptr, 0, 0)) << "each walk starts afresh";
+    expectGoodTree(target);
+    EXPECT_EQ(testsupport::readFile(target + L"\\settings.ini"), "mine");
+}
+
+TEST(PayloadExtractor, FileHeldOpenWithoutSharingStopsTheExtractionWithTheSystemsText) {
+    TemporaryFolder folder;
+    const std::wstring target = folder / L"Lexmora";
+    const std::wstring locked = target + L"\\first\\second\\mid.txt";
+    CreateDirectoryW(target.c_str(), nullptr);
+    CreateDirectoryW((target + L"\\first").c_str(), nullptr);
+    CreateDirectoryW((target + L"\\first\\second").c_str(), nullptr);
+    ASSERT_TRUE(testsupport::writeFile(locked, "in use"));
+    HANDLE holder = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+
+    PayloadExtractor extractor(GetModuleHandleW(nullptr), resource(Good));
+    RecordingInterface frontEnd;
+    EXPECT_FALSE(extractor.extract(testsupport::narrow(target), &frontEnd, 0, 0));
+    CloseHandle(holder);
+    EXPECT_EQ(extractor.errorCode(), ExtractorError::CreateFileFailed);
+    EXPECT_EQ(extractor.errorText(), systemErrorText(ERROR_SHARING_VIOLATION));
+    EXPECT_FALSE(extractor.errorText().empty());
+
+    // The files before it are complete, the locked one unchanged, the later ones never made; the
+    // progress stops at the chunk before the one that failed.
+    for (const auto& file : payloadtest::fixtureFiles()) {
+        const std::wstring path = windowsPath(target, file.path);
+        if (file.path == "first/second/mid.txt") break;
+        expectHolds(path, payloadtest::fixtureContents(file.path, file.size));
+    }
+    EXPECT_EQ(testsupport::readFile(locked), "in use");
+    EXPECT_FALSE(testsupport::fileExists(target + L"\\first\\second\\third\\deep.txt"));
+    const std::string payload = resourceBytes(Good);
+    const size_t lockedChunk = payload.find("first/second/mid.txt") - 4;
+    EXPECT_EQ(frontEnd.reports.back().first, lockedChunk);
+}
+
+TEST(PayloadExtractor, PathLevelThatIsAFileCountsAsAFolderAndTheFileBelowFails) {
+    TemporaryFolder folder;
+    const std::wstring target = folder / L"Lexmora";
+    CreateDirectoryW(target.c_str(), nullptr);
+    ASSERT_TRUE(testsupport::writeFile(target + L"\\first", "a file, not a folder"));
+    PayloadExtractor extractor(GetModuleHandleW(nullptr), resource(Good));
+    EXPECT_FALSE(extractor.extract(testsupport::narrow(target), nullptr, 0, 0));
+    EXPECT_EQ(extractor.errorCode(), ExtractorError::CreateFileFailed);
+    // The system's own text for what CreateFileW says about such a path.
+    const HANDLE probe = CreateFileW((target + L"\\first\\top.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const DWORD error = GetLastError();
+    EXPECT_EQ(probe, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(extractor.errorText(), systemErrorText(error));
+    EXPECT_FALSE(extractor.errorText().empty());
+    EXPECT_EQ(testsupport::readFile(target + L"\\first"), "a file, not a folder");
+    EXPECT_TRUE(testsupport::fileExists(target + L"\\empty.dat"));
+}
+
+// Every broken shape stops the walk with its code and its text in the user's language, and
+// keeps what came before it.
+TEST(PayloadExtractor, BrokenPayloadsFailWithTheirTextInTheUsersLanguage) {
+    ASSERT_FALSE(expectedLanguage.empty()) << "run with --expect=da|de|en";
+    struct Case {
+        Fixture fixture;
+        ExtractorError code;
+        const char* key;
+        bool keepsFirstFile;
+    };
+    const std::vector<Case> cases = {
+        {StrayBytes, ExtractorError::InvalidChunk, "#extractor_invalid_chunk_error", true},
+        {ChunkPastEnd, ExtractorError::InvalidChunkSize, "#extractor_invalid_chunk_size", true},
+        {DataBeforeFile, ExtractorError::UnexpectedDataChunk, "#extractor_unexpected_data_chunk", false},
+        {ShortDataChunk, ExtractorError::InvalidDataChunk, "#extractor_invalid_data_chunk", true},
+        {BadChecksum, ExtractorError::InvalidDataChunk, "#extractor_decompression_failed", true},
+        {PathParent, ExtractorError::InvalidPath, "#extractor_invalid_path", true},
+        {PathDrive, ExtractorError::InvalidPath, "#extractor_invalid_path", true},
+        {PathRooted, ExtractorError::InvalidPath, "#extractor_invalid_path", true},
+        {HugeSizeDamaged, ExtractorError::InvalidDataChunk, "#extractor_decompression_failed", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key + std::string(" in fixture ") + std::to_string(c.fixture));
+        TemporaryFolder folder;
+        const std::wstring target = folder / L"inner\\target";
+        PayloadExtractor extractor(GetModuleHandleW(nullptr), resource(c.fixture));
+        RecordingInterface frontEnd;
+        DebugOutput debug;
+        EXPECT_FALSE(extractor.extract(testsupport::narrow(target), &frontEnd, 0, 0));
+        EXPECT_EQ(extractor.errorCode(), c.code);
+        EXPECT_EQ(extractor.errorText(), translate(c.key));
+        EXPECT_STREQ(extractor.errorText().c_str(), lookup(language(), c.key)) << "in the user's language";
+        if (c.keepsFirstFile) {
+            EXPECT_EQ(testsupport::readFile(target + L"\\kept.txt"), "kept");
+        }
+        // No report for the chunk that failed.
+        EXPECT_LT(frontEnd.reports.back().first, extractor.payloadSize());
+        // Nothing outside the target folder, and no file named by a path that was refused.
+        EXPECT_FALSE(testsupport::fileExists(folder / L"inner\\escape.txt"));
+        EXPECT_FALSE(testsupport::fileExists(L"C:\\escape.txt"));
+        EXPECT_FALSE(testsupport::fileExists(target + L"\\escape.txt"));
+        for (const std::wstring& line : debug.lines()) EXPECT_EQ(line.find(L"escape"), std::wstring::npos);
+    }
+    // The partly written file of a block that fails is closed, with the blocks before it.
+    TemporaryFolder folder;
+    PayloadExtractor extractor(GetModuleHandleW(nullptr), resource(BadChecksum));
+    EXPECT_FALSE(extractor.extract(testsupport::narrow(folder.path()), nullptr, 0, 0));
+    HANDLE partial = CreateFileW((folder / L"partial.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(partial, INVALID_HANDLE_VALUE);
+    CloseHandle(partial);
+    EXPECT_EQ(testsupport::readFile(folder / L"partial.txt"), "first block ");
+}
+
+TEST(PayloadExtractor, AbsurdDeclaredSizeCostsNothingAndStillUnpacks) {
+    // A block that says it inflates to 0xFFFFFFFF bytes: the stream of "hello" is all there is,
+    // and no request comes near the size the field claims.
+    TemporaryFolder folder;
+    PayloadExtractor extractor(GetModuleHandleW(nullptr), resource(HugeSize));
+    allocationtracker::reset();
+    ASSERT_TRUE(extractor.extract(testsupport::narrow(folder.path()), nullptr, 0, 0)) << extractor.errorText();
+    EXPECT_LT(allocationtracker::largestRequest(), 64u * 1024u);
+    EXPECT_EQ(testsupport::readFile(folder / L"huge.txt"), "hello");
+
+    // A good payload asks for one block's buffer at a time, whatever the size of the payload.
+    TemporaryFolder other;
+    PayloadExtractor good(GetModuleHandleW(nullptr), resource(Good));
+    allocationtracker::reset();
+    const size_t before = allocationtracker::current();
+    ASSERT_TRUE(good.extract(testsupport::narrow(other.path()), nullptr, 0, 0));
+    EXPECT_EQ(allocationtracker::largestRequest(), 65536u);
+    EXPECT_LT(allocationtracker::peak() - before, 2u * 65536u);
+}
+
+TEST(PayloadExtractor, SlashesAndBackslashesNameTheSameFolders) {
+    TemporaryFolder folder;
+    DebugOutput debug;
+    PayloadExtractor extractor(GetModuleHandleW(nullptr), resource(Separators));
+    ASSERT_TRUE(extractor.extract(testsupport::narrow(folder.path()), nullptr, 0, 0));
+    EXPECT_EQ(testsupport::readFile(folder / L"a\\b\\slash.txt"), "slash");
+    EXPECT_EQ(testsupport::readFile(folder / L"a\\b\\backslash.txt"), "backslash");
+    EXPECT_THAT(debug.lines(), ElementsAre(folder / L"a\\b\\slash.txt", L"\r\n", folder / L"a\\b\\backslash.txt", L"\r\n"));
+}
+
+TEST(PayloadExtractor, ResourceThatCannotBeLoadedFailsAtOnceWithTheSystemsText) {
+    // A module without a resource section cannot load a resource, whatever handle it is given.
+    HMODULE library = LoadLibraryW(testsupport::besideModule(L"payload_no_resources.dll").c_str());
+    ASSERT_NE(library, nullptr);
+    PayloadExtractor extractor(library, resource(Good));
+    const DWORD error = ERROR_RESOURCE_DATA_NOT_FOUND;
+    EXPECT_EQ(extractor.errorCode(), ExtractorError::ResourceLoadFailed);
+    EXPECT_EQ(extractor.errorText(), systemErrorText(error));
+    EXPECT_FALSE(extractor.errorText().empty());
+    EXPECT_EQ(extractor.payloadSize(), 0u);
+    TemporaryFolder folder;
+    RecordingInterface frontEnd;
+    EXPECT_FALSE(extractor.extract(targetOf(folder), &frontEnd, 0, 0));
+    EXPECT_THAT(frontEnd.reports, IsEmpty());
+    EXPECT_EQ(extractor.errorText(), systemErrorText(error));
+    EXPECT_FALSE(testsupport::folderExists(folder / L"Apps"));
+    FreeLibrary(library);
+
+    // A payload the program does not carry: the lookup finds nothing, and the extractor reports
+    // why in the system's words.
+    HRSRC missing = resource(999);
+    const DWORD lookupError = GetLastError();
+    ASSERT_EQ(missing, nullptr);
+    PayloadExtractor absent(GetModuleHandleW(nullptr), missing);
+    EXPECT_EQ(absent.errorCode(), ExtractorError::ResourceLoadFailed);
+    EXPECT_EQ(absent.errorText(), systemErrorText(lookupError));
+    EXPECT_FALSE(absent.extract(targetOf(folder), &frontEnd, 0, 0));
+    EXPECT_THAT(frontEnd.reports, IsEmpty());
+}
+
+}  // namespace
+}  // namespace swiftsetup
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument.rfind("--expect=", 0) == 0) swiftsetup::expectedLanguage = argument.substr(9);
+    }
+    return RUN_ALL_TESTS();
+}

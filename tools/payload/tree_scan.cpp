@@ -1,0 +1,161 @@
+#include "tools/payload/tree_scan.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "payload/payload_writer.h"
+
+namespace swiftsetup {
+
+namespace {
+
+// Beyond this many characters a path may no longer fit below an installation folder such as
+// C:\Users\<name>\AppData\Local\Apps\Lexmora 3 within the 260 characters of classic Windows paths.
+constexpr size_t kLongPathNote = 190;
+
+std::string folded(std::string_view name) {
+    std::string result(name);
+    for (char& c : result) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return result;
+}
+
+struct DirectoryCloser {
+    void operator()(DIR* d) const { closedir(d); }
+};
+
+class Scanner {
+public:
+    explicit Scanner(TreeScan& scan) : scan_(scan) {}
+
+    // Adds the files of one folder and of its subfolders; false once an error is recorded.
+    bool folder(const std::string& diskFolder, const std::string& payloadPrefix) {
+        std::vector<std::string> names;
+        if (!readNames(diskFolder, names)) return false;
+
+        std::vector<std::string> files;
+        std::vector<std::string> folders;
+        for (const std::string& name : names) {
+            const std::string diskPath = diskFolder + "/" + name;
+            const std::string shown = payloadPrefix + name;
+            if (!isValidUtf8(name)) return refuse(shown, "its name is not valid UTF-8");
+            if (const char* problem = windowsNameProblem(name)) {
+                return refuse(shown, std::string("Windows cannot create a name with ") + problem);
+            }
+            struct stat facts {};
+            if (lstat(diskPath.c_str(), &facts) != 0) return refuse(shown, std::strerror(errno));
+            if (S_ISLNK(facts.st_mode)) {
+                if (stat(diskPath.c_str(), &facts) != 0) {
+                    return refuse(shown, "a symbolic link that leads nowhere");
+                }
+                if (S_ISDIR(facts.st_mode)) {
+                    return refuse(shown, "a symbolic link to a folder (copy the folder instead)");
+                }
+            }
+            if (S_ISREG(facts.st_mode)) {
+                files.push_back(name);
+            } else if (S_ISDIR(facts.st_mode)) {
+                folders.push_back(name);
+            } else {
+                return refuse(shown, "neither a file nor a folder");
+            }
+        }
+
+        // Windows keeps one of two names that differ only in letter case.
+        std::vector<std::string> all(names);
+        std::sort(all.begin(), all.end(), payloadNameLess);
+        for (size_t i = 1; i < all.size(); ++i) {
+            if (folded(all[i - 1]) == folded(all[i])) {
+                return refuse(payloadPrefix + all[i - 1],
+                              "\"" + all[i] + "\" beside it differs only in letter case, and "
+                              "Windows holds one of the two");
+            }
+        }
+
+        std::sort(files.begin(), files.end(), payloadNameLess);
+        std::sort(folders.begin(), folders.end(), payloadNameLess);
+        for (const std::string& name : files) {
+            if (!addFile(diskFolder + "/" + name, payloadPrefix + name)) return false;
+        }
+        for (const std::string& name : folders) {
+            const size_t before = scan_.files.size();
+            if (!folder(diskFolder + "/" + name, payloadPrefix + name + "/")) return false;
+            if (scan_.files.size() == before) {
+                scan_.notes.push_back(payloadPrefix + name +
+                                      "/: holds no files, and a payload carries files only, so "
+                                      "this folder will not exist after installation");
+            }
+        }
+        return true;
+    }
+
+private:
+    bool readNames(const std::string& diskFolder, std::vector<std::string>& names) {
+        std::unique_ptr<DIR, DirectoryCloser> directory(opendir(diskFolder.c_str()));
+        if (!directory) return refuse(diskFolder, std::strerror(errno));
+        errno = 0;
+        while (const dirent* entry = readdir(directory.get())) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        if (errno != 0) return refuse(diskFolder, std::strerror(errno));
+        return true;
+    }
+
+    bool addFile(const std::string& diskPath, const std::string& payloadPath) {
+        const WriteError problem = checkPayloadPath(payloadPath);
+        if (problem != WriteError::None) return refuse(payloadPath, writeErrorDescription(problem));
+        struct stat facts {};
+        if (stat(diskPath.c_str(), &facts) != 0) return refuse(payloadPath, std::strerror(errno));
+        PackEntry entry;
+        entry.payloadPath = payloadPath;
+        entry.diskPath = diskPath;
+        entry.size = static_cast<uint64_t>(facts.st_size);
+        scan_.totalBytes += entry.size;
+        const size_t characters = utf16Length(payloadPath);
+        if (characters > kLongPathNote) {
+            scan_.notes.push_back(payloadPath + ": " + std::to_string(characters) +
+                                  " characters long; below a long installation folder it may pass "
+                                  "the 260-character path limit of Windows");
+        }
+        scan_.files.push_back(std::move(entry));
+        return true;
+    }
+
+    bool refuse(const std::string& what, const std::string& why) {
+        scan_.error = what + ": " + why;
+        return false;
+    }
+
+    TreeScan& scan_;
+};
+
+}  // namespace
+
+bool payloadNameLess(std::string_view a, std::string_view b) {
+    const std::string foldedA = folded(a);
+    const std::string foldedB = folded(b);
+    if (foldedA != foldedB) return foldedA < foldedB;
+    return a < b;
+}
+
+TreeScan scanTree(const std::string& root) {
+    TreeScan scan;
+    struct stat facts {};
+    if (stat(root.c_str(), &facts) != 0) {
+        scan.error = root + ": " + std::strerror(errno);
+    } else if (!S_ISDIR(facts.st_mode)) {
+        scan.error = root + ": not a folder";
+    } else {
+        Scanner(scan).folder(root, "");
+    }
+    return scan;
+}
+
+}  // namespace swiftsetup

@@ -1,0 +1,15 @@
+#pragma once
+// How the commands that read payloads describe where and why a walk stopped.
+
+#include <string>
+
+#include "payload/chunk_walker.h"
+#include "tools/payload/payload_source.h"
+
+namespace swiftsetup {
+
+// "payload byte 1234 (file offset 5678), chunk 5 (kind 0, body of 10 bytes): <rule> [#key]"
+std::string describeFault(const PayloadSource& source, const WalkResult& walk,
+                          const std::string& currentFile);
+
+}  // namespace swiftsetup
