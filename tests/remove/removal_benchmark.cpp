@@ -76,8 +76,8 @@ int main(int argc, char** argv) {
         std::printf("terminateProcessesByPath, nothing to end: %.1f ms over %lu processes\n",
                     secondsSince(start) * 1e3, bytes / 4);
         std::vector<std::unique_ptr<RunningProgram>> running;
-        running.push_back(std::make_unique<RunningProgram>(program));
-        running.push_back(std::make_unique<RunningProgram>(program));
+        running.push_back(std::make_unique<RunningProgram>(L"\"" + program + L"\"", nullptr));
+        running.push_back(std::make_unique<RunningProgram>(L"\"" + program + L"\"", nullptr));
         start = now();
         swiftsetup::terminateProcessesByPath(narrow(program));
         std::printf("terminateProcessesByPath, two instances ended: %.1f ms\n", secondsSince(start) * 1e3);

@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include "install/autostart_match.h"
+#include "payload/payload_extractor.h"
 #include "tests/support/test_support.h"
 
 namespace testsupport {
@@ -35,7 +36,6 @@ std::vector<std::wstring> valueNames(const std::wstring& key) {
 }
 
 void endProcessesIn(const std::wstring& folder) {
-    // The stand-ins end by themselves after two minutes; end them sooner by their path.
     const std::string prefix = swiftsetup::lowerAscii(narrow(folder + L"\\"));
     DWORD ids[4096];
     DWORD bytes = 0;
@@ -133,19 +133,31 @@ bool makeShortcut(const std::wstring& path, const std::wstring& target) {
     return saved;
 }
 
-RunningProgram::RunningProgram(const std::wstring& program) {
-    std::wstring commandLine = L"\"" + program + L"\"";
+RunningProgram::RunningProgram(const std::wstring& commandLine, const wchar_t* windowClass) {
+    std::wstring writable = commandLine;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info)) {
+    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
         return;
     }
     CloseHandle(info.hThread);
     process_ = info.hProcess;
     id_ = info.dwProcessId;
-    Sleep(200);  // until its modules are loaded, as with a program the user started a while ago
+    // Until its window is up, as with a program the user started a while ago.
+    if (windowClass == nullptr) {
+        Sleep(200);
+        return;
+    }
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        for (HWND window = FindWindowW(windowClass, nullptr); window != nullptr;
+             window = FindWindowExW(nullptr, window, windowClass, nullptr)) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == id_) return;
+        }
+        Sleep(50);
+    }
 }
 
 RunningProgram::~RunningProgram() {
@@ -166,30 +178,65 @@ std::optional<DWORD> RunningProgram::exitCode(DWORD timeoutMs) const {
     return code;
 }
 
-const std::vector<std::wstring>& plantedFiles() {
-    static const std::vector<std::wstring> files{
-        L"lexmora.exe", L"parlavo.exe", L"uninstall.exe", L"lexmora.dll", L"data\\words.db",
-        L"data\\read-only.db", L"data\\da\\ordbog.db", L"data\\da\\.hidden", L"plugins\\chat\\..chat.cfg",
-    };
+std::vector<std::wstring> filesBelow(const std::wstring& folder) {
+    std::vector<std::wstring> files;
+    std::vector<std::wstring> pending{L""};
+    while (!pending.empty()) {
+        const std::wstring relative = pending.back();
+        pending.pop_back();
+        WIN32_FIND_DATAW entry;
+        HANDLE search = FindFirstFileW((folder + L"\\" + relative + L"*").c_str(), &entry);
+        if (search == INVALID_HANDLE_VALUE) continue;
+        do {
+            const std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..") continue;
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+                pending.push_back(relative + name + L"\\");
+            } else {
+                files.push_back(relative + name);
+            }
+        } while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
     return files;
 }
 
-void plantInstallation(const std::wstring& uninstallerSource) {
+size_t entriesInTree(const std::wstring& folder) {
+    size_t count = 1;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return count;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
+        count += (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? entriesInTree(folder + L"\\" + name) : 1;
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return count;
+}
+
+bool plantInstallation(const std::wstring& installerProgram) {
     const RemovalPaths paths = removalPaths();
-    const std::wstring standIn = besideModule(L"run_until_told.exe");
-    CreateDirectoryW((paths.localAppData + L"\\Apps").c_str(), nullptr);
-    CreateDirectoryW(paths.installFolder.c_str(), nullptr);
-    for (const wchar_t* folder : {L"data", L"data\\da", L"plugins", L"plugins\\chat"}) {
-        CreateDirectoryW((paths.installFolder + L"\\" + folder).c_str(), nullptr);
+    {
+        HMODULE installer = LoadLibraryExW(installerProgram.c_str(), nullptr,
+                                           LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        if (installer == nullptr) return false;
+        swiftsetup::PayloadExtractor extractor(
+            installer, FindResourceW(installer, MAKEINTRESOURCEW(256), MAKEINTRESOURCEW(256)));
+        const bool unpacked = extractor.extract(narrow(paths.installFolder), nullptr, 0, 0);
+        FreeLibrary(installer);
+        if (!unpacked || !fileExists(paths.program) || !fileExists(paths.chatProgram)) return false;
     }
-    CopyFileW(standIn.c_str(), paths.program.c_str(), FALSE);
-    CopyFileW(standIn.c_str(), paths.chatProgram.c_str(), FALSE);
-    CopyFileW(uninstallerSource.c_str(), paths.uninstaller.c_str(), FALSE);
-    for (size_t i = 3; i < plantedFiles().size(); ++i) {
-        writeFile(paths.installFolder + L"\\" + plantedFiles()[i], "payload file " + std::to_string(i));
+    CopyFileW(installerProgram.c_str(), paths.uninstaller.c_str(), FALSE);
+    const std::vector<std::wstring> files = filesBelow(paths.installFolder);
+    for (const std::wstring& file : files) {
+        const std::wstring path = paths.installFolder + L"\\" + file;
+        if (file.find(L".txt") != std::wstring::npos) {
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+        } else if (file.find(L".css") != std::wstring::npos) {
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+        }
     }
-    SetFileAttributesW((paths.installFolder + L"\\data\\read-only.db").c_str(), FILE_ATTRIBUTE_READONLY);
-    SetFileAttributesW((paths.installFolder + L"\\data\\da\\.hidden").c_str(), FILE_ATTRIBUTE_HIDDEN);
 
     writeValue(kUninstallKey, L"DisplayName", L"Lexmora");
     writeValue(kUninstallKey, L"DisplayVersion", L"3.3.8");
@@ -207,15 +254,15 @@ void plantInstallation(const std::wstring& uninstallerSource) {
     writeValue(kRunKey, kForeignRunValue, L"\"C:\\Program Files\\Other\\other.exe\" --quiet");
 
     CreateDirectoryW(paths.shortcutFolder.c_str(), nullptr);
-    makeShortcut(paths.programShortcut, paths.program);
-    makeShortcut(paths.chatShortcut, paths.chatProgram);
+    return makeShortcut(paths.programShortcut, paths.program) && makeShortcut(paths.chatShortcut, paths.chatProgram);
 }
 
 std::vector<std::unique_ptr<RunningProgram>> startPlantedPrograms() {
     const RemovalPaths paths = removalPaths();
     std::vector<std::unique_ptr<RunningProgram>> programs;
-    programs.push_back(std::make_unique<RunningProgram>(paths.program));
-    programs.push_back(std::make_unique<RunningProgram>(paths.chatProgram));
+    programs.push_back(
+        std::make_unique<RunningProgram>(L"\"" + paths.program + L"\" --safe-mode", L"LexmoraSampleWindow"));
+    programs.push_back(std::make_unique<RunningProgram>(L"\"" + paths.chatProgram + L"\"", L"ParlavoSampleWindow"));
     return programs;
 }
 

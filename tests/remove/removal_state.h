@@ -42,7 +42,9 @@ bool makeShortcut(const std::wstring& path, const std::wstring& target);
 // A running copy of a program, ended (if still running) when the object goes.
 class RunningProgram {
 public:
-    explicit RunningProgram(const std::wstring& program);
+    // Starts the command line and waits up to ten seconds for a window of the class (a moment
+    // without one).
+    RunningProgram(const std::wstring& commandLine, const wchar_t* windowClass);
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
@@ -58,16 +60,20 @@ private:
     DWORD id_ = 0;
 };
 
-// What an installation leaves: the program and chat program (copies of a test helper that runs
-// until told), the uninstaller (a copy of the given file), data files, some read-only or hidden; the uninstall
+// What an installation leaves: the payload of the installer program (the sample application,
+// lexmora.exe and parlavo.exe among its files) unpacked into the folder, one file of it made
+// read-only and one hidden; the uninstaller (a copy of the installer program); the uninstall
 // entry naming the folder; the Run value "Lexmora" and two more that start the program; a Run
-// value of another program; both shortcuts.
-void plantInstallation(const std::wstring& uninstallerSource);
+// value of another program; both shortcuts. False when the payload could not be unpacked.
+bool plantInstallation(const std::wstring& installerProgram);
 
-// The files of the planted installation, relative to its folder.
-const std::vector<std::wstring>& plantedFiles();
+// Every file below a folder (paths relative to it), and the number of files and folders in the
+// tree, the folder itself included.
+std::vector<std::wstring> filesBelow(const std::wstring& folder);
+size_t entriesInTree(const std::wstring& folder);
 
-// Starts the planted program and chat program.
+// Starts the installed program (with "--safe-mode", as the install does) and chat program and
+// waits for their windows.
 std::vector<std::unique_ptr<RunningProgram>> startPlantedPrograms();
 
 // A clean user: nothing of ours runs, no folder, no entry, no autostart value, no shortcuts.

@@ -52,11 +52,12 @@ protected:
     }
 
     const RemovalPaths paths = removalPaths();
-    const std::wstring uninstallerSource = besideModule(L"lexmora-setup-x64.exe");
+    const std::wstring installerProgram = besideModule(L"lexmora-setup-x64.exe");
 };
 
 TEST_F(UninstallSequence, DecliningChangesNothing) {
-    plantInstallation(uninstallerSource);
+    ASSERT_TRUE(plantInstallation(installerProgram));
+    const std::vector<std::wstring> files = filesBelow(paths.installFolder);
     const auto programs = startPlantedPrograms();
     RecordingFrontEnd frontEnd(false);
 
@@ -67,7 +68,7 @@ TEST_F(UninstallSequence, DecliningChangesNothing) {
     EXPECT_EQ(frontEnd.questions[0].caption, translate("#uninstaller_confirm_title"));
     EXPECT_EQ(frontEnd.events, std::vector<std::string>{"question"}) << "no status, no progress";
     for (const auto& program : programs) EXPECT_TRUE(program->running());
-    for (const std::wstring& file : plantedFiles()) EXPECT_TRUE(fileExists(paths.installFolder + L"\\" + file));
+    EXPECT_EQ(filesBelow(paths.installFolder), files);
     EXPECT_TRUE(fileExists(paths.programShortcut));
     EXPECT_TRUE(fileExists(paths.chatShortcut));
     EXPECT_EQ(runValuesStartingProgram(paths.program).size(), 3u);
@@ -75,7 +76,8 @@ TEST_F(UninstallSequence, DecliningChangesNothing) {
 }
 
 TEST_F(UninstallSequence, ConfirmingEndsTheProgramsAndRemovesEverything) {
-    plantInstallation(uninstallerSource);
+    ASSERT_TRUE(plantInstallation(installerProgram));
+    const size_t entries = entriesInTree(paths.installFolder);
     const auto programs = startPlantedPrograms();
     RecordingFrontEnd frontEnd(true);
 
@@ -94,8 +96,8 @@ TEST_F(UninstallSequence, ConfirmingEndsTheProgramsAndRemovesEverything) {
     EXPECT_EQ(frontEnd.events[1], "status:" + removingFiles);
     EXPECT_EQ(frontEnd.events.back(), "status:" + removingUninstaller);
     EXPECT_EQ(frontEnd.statuses, (std::vector<std::string>{removingFiles, removingUninstaller}));
-    // 9 files and 5 folders: one step each.
-    ASSERT_EQ(frontEnd.progress.size(), 14u);
+    // One step for each file and folder.
+    ASSERT_EQ(frontEnd.progress.size(), entries);
     uint32_t previous = 0;
     for (const auto& [position, total] : frontEnd.progress) {
         EXPECT_EQ(total, 100u);
@@ -106,7 +108,7 @@ TEST_F(UninstallSequence, ConfirmingEndsTheProgramsAndRemovesEverything) {
 }
 
 TEST_F(UninstallSequence, AForeignFileKeepsTheStartMenuFolder) {
-    plantInstallation(uninstallerSource);
+    ASSERT_TRUE(plantInstallation(installerProgram));
     ASSERT_TRUE(writeFile(paths.shortcutFolder + L"\\Notes.txt", "mine"));
     RecordingFrontEnd frontEnd;
     EXPECT_TRUE(uninstall(frontEnd));
@@ -118,9 +120,10 @@ TEST_F(UninstallSequence, AForeignFileKeepsTheStartMenuFolder) {
 }
 
 TEST_F(UninstallSequence, WithoutAnEntryOnlyShortcutsAndBareAutostartValuesGo) {
-    plantInstallation(uninstallerSource);
+    ASSERT_TRUE(plantInstallation(installerProgram));
     deleteKeyTree(kUninstallKey);
     writeValue(kRunKey, L"Bare", L"\\lexmora.exe");
+    const std::vector<std::wstring> files = filesBelow(paths.installFolder);
     const auto programs = startPlantedPrograms();
     RecordingFrontEnd frontEnd;
 
@@ -128,14 +131,14 @@ TEST_F(UninstallSequence, WithoutAnEntryOnlyShortcutsAndBareAutostartValuesGo) {
 
     EXPECT_TRUE(frontEnd.progress.empty());
     for (const auto& program : programs) EXPECT_TRUE(program->running());
-    for (const std::wstring& file : plantedFiles()) EXPECT_TRUE(fileExists(paths.installFolder + L"\\" + file));
+    EXPECT_EQ(filesBelow(paths.installFolder), files);
     EXPECT_FALSE(exists(paths.shortcutFolder));
     EXPECT_FALSE(readString(kRunKey, L"Bare").has_value());
     EXPECT_EQ(runValuesStartingProgram(paths.program).size(), 3u) << "no entry, no program path";
 }
 
 TEST_F(UninstallSequence, AutostartValuesThatMerelyMentionTheProgramStay) {
-    plantInstallation(uninstallerSource);
+    ASSERT_TRUE(plantInstallation(installerProgram));
     const std::wstring withArguments = paths.program + L" --tray";
     const std::wstring unclosed = L"\"" + paths.program;
     writeValue(kRunKey, L"Unquoted with arguments", withArguments);
@@ -158,7 +161,7 @@ TEST_F(UninstallSequence, AnUntidyEntryForOurFolderStillRemovesIt) {
     for (const std::wstring& spelling :
          {paths.installFolder + L"\\", paths.installFolder + L"\\data\\..\\.\\",
           L"\\\\?\\" + paths.installFolder}) {
-        plantInstallation(uninstallerSource);
+        ASSERT_TRUE(plantInstallation(installerProgram));
         writeValue(kUninstallKey, L"InstallLocation", spelling);
         const auto programs = startPlantedPrograms();
         RecordingFrontEnd frontEnd;
@@ -169,7 +172,7 @@ TEST_F(UninstallSequence, AnUntidyEntryForOurFolderStillRemovesIt) {
     }
     // Forward slashes and another letter case name the same folder; the programs, whose path
     // then differs from the one Windows reports, are not ended (their files stay).
-    plantInstallation(uninstallerSource);
+    ASSERT_TRUE(plantInstallation(installerProgram));
     std::wstring spelling = paths.installFolder;
     for (wchar_t& c : spelling) {
         if (c == L'\\') c = L'/';
@@ -187,7 +190,7 @@ protected:
     // Plants the rest of an installation with the entry naming folder, runs the uninstall and
     // checks that the rest went.
     void uninstallNaming(const std::wstring& folder) {
-        plantInstallation(uninstallerSource);
+        ASSERT_TRUE(plantInstallation(installerProgram));
         writeValue(kUninstallKey, L"InstallLocation", folder);
         std::wstring program = folder;
         if (program.back() == L'\\') program.pop_back();
@@ -275,7 +278,7 @@ TEST_F(InstallLocationGuard, AFolderOfUserFilesWithoutTheProgramIsNeverDeleted) 
 
 TEST_F(InstallLocationGuard, ARelativePathIsNeverResolved) {
     // Relative to the current folder it would name our folder; an entry never holds that.
-    plantInstallation(uninstallerSource);
+    ASSERT_TRUE(plantInstallation(installerProgram));
     wchar_t previous[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, previous);
     ASSERT_TRUE(SetCurrentDirectoryW(paths.localAppData.c_str()));
