@@ -36,6 +36,7 @@ LARGE_INTEGER now() {
 
 int main(int argc, char** argv) {
     using namespace testsupport;
+    using namespace removaltest;
     const int filesPerFolder = argc > 1 ? std::atoi(argv[1]) : 20;
     const int folders = argc > 2 ? std::atoi(argv[2]) : 50;
 

@@ -8,7 +8,9 @@
 #include "payload/payload_extractor.h"
 #include "tests/support/test_support.h"
 
-namespace testsupport {
+namespace removaltest {
+
+using namespace testsupport;
 namespace {
 
 std::wstring shellFolder(int csidl) {
@@ -289,4 +291,4 @@ void resetRemovalState() {
     deleteTree(paths.shortcutFolder);
 }
 
-}  // namespace testsupport
+}  // namespace removaltest

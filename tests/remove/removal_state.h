@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace testsupport {
+namespace removaltest {
 
 struct RemovalPaths {
     std::wstring profile;
@@ -83,4 +83,4 @@ void resetRemovalState();
 inline constexpr wchar_t kForeignRunValue[] = L"Other tool";
 std::vector<std::wstring> runValuesStartingProgram(const std::wstring& program);
 
-}  // namespace testsupport
+}  // namespace removaltest

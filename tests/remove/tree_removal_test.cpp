@@ -187,7 +187,7 @@ TEST(RemoveTree, ALinkInsideTheTreeIsNeverFollowed) {
     ASSERT_TRUE(writeFile(outside + L"\\precious.doc", "mine"));
     ASSERT_TRUE(writeFile(outside + L"\\inner\\photo.jpg", "mine too"));
     ASSERT_TRUE(writeFile(root + L"\\ours.dll", "ours"));
-    if (!testsupport::makeFolderLink(root + L"\\sub\\link", outside)) {
+    if (!removaltest::makeFolderLink(root + L"\\sub\\link", outside)) {
         GTEST_SKIP() << "no folder link can be made here (the listing rule is tested natively)";
     }
     const DWORD linkAttributes = GetFileAttributesW((root + L"\\sub\\link").c_str());
@@ -202,10 +202,10 @@ TEST(RemoveTree, ALinkInsideTheTreeIsNeverFollowed) {
     EXPECT_EQ(seen.positions().size(), 4u) << "the file, the link, the subfolder and the root";
     EXPECT_FALSE(exists(root + L"\\ours.dll"));
     // Windows removes the link itself, and then the folders; Wine cannot remove a host link.
-    if (!testsupport::runningUnderWine()) {
+    if (!removaltest::runningUnderWine()) {
         EXPECT_FALSE(exists(root));
     }
-    testsupport::removeFolderLink(root + L"\\sub\\link");
+    removaltest::removeFolderLink(root + L"\\sub\\link");
 }
 
 TEST(RemoveTree, ALinkAsTheRootIsRemovedAloneIfAtAll) {
@@ -214,13 +214,13 @@ TEST(RemoveTree, ALinkAsTheRootIsRemovedAloneIfAtAll) {
     ASSERT_TRUE(CreateDirectoryW(outside.c_str(), nullptr));
     ASSERT_TRUE(writeFile(outside + L"\\precious.doc", "mine"));
     const std::wstring root = temp / L"root-link";
-    if (!testsupport::makeFolderLink(root, outside)) {
+    if (!removaltest::makeFolderLink(root, outside)) {
         GTEST_SKIP() << "no folder link can be made here (the listing rule is tested natively)";
     }
     const RecordingFrontEnd seen = removeTree(root);
     EXPECT_EQ(seen.positions(), (std::vector<uint32_t>{100}));
     EXPECT_TRUE(fileExists(outside + L"\\precious.doc"));
-    testsupport::removeFolderLink(root);
+    removaltest::removeFolderLink(root);
 }
 
 TEST(RemoveTree, WithoutAFrontEndItStillRemoves) {

@@ -22,6 +22,7 @@ namespace swiftsetup {
 namespace {
 
 using namespace testsupport;
+using namespace removaltest;
 
 // The language the run's locale must give (--language=da|de|en); English when not given.
 std::string expectedLanguage = "en";

@@ -20,6 +20,7 @@ namespace swiftsetup {
 namespace {
 
 using namespace testsupport;
+using namespace removaltest;
 
 bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 

@@ -6,7 +6,9 @@
 
 #include "tests/support/test_support.h"
 
-namespace testsupport {
+namespace removaltest {
+
+using namespace testsupport;
 namespace {
 
 using UnixFileName = char*(CDECL*)(const wchar_t*);
@@ -109,4 +111,4 @@ void removeDrive(wchar_t letter) {
     if (!link.empty()) runHostCommandUntil(L"Z:\\bin\\rm -f " + quoted(link), &missing, driveRoot(letter));
 }
 
-}  // namespace testsupport
+}  // namespace removaltest

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace testsupport {
+namespace removaltest {
 
 // True when this runs under Wine (where makeFolderLink works).
 bool runningUnderWine();
@@ -21,4 +21,4 @@ void removeFolderLink(const std::wstring& linkPath);
 bool makeDrive(wchar_t letter, const std::wstring& folder);
 void removeDrive(wchar_t letter);
 
-}  // namespace testsupport
+}  // namespace removaltest

@@ -1,6 +1,6 @@
 #include "tests/remove/window_driver.h"
 
-namespace testsupport {
+namespace removaltest {
 namespace {
 
 std::wstring classOf(HWND window) {
@@ -95,4 +95,4 @@ HWND findChild(HWND parent, const wchar_t* className) {
     return nullptr;
 }
 
-}  // namespace testsupport
+}  // namespace removaltest

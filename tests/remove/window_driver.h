@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace testsupport {
+namespace removaltest {
 
 // The first visible top-level window of the class owned by the process; null after the time-out.
 HWND waitForTopLevelWindow(const wchar_t* className, DWORD processId, DWORD timeoutMs);
@@ -32,4 +32,4 @@ std::wstring windowText(HWND window);
 // The first child window of the class.
 HWND findChild(HWND parent, const wchar_t* className);
 
-}  // namespace testsupport
+}  // namespace removaltest
