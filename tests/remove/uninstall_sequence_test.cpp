@@ -185,6 +185,59 @@ TEST_F(UninstallSequence, AnUntidyEntryForOurFolderStillRemovesIt) {
     EXPECT_FALSE(exists(paths.installFolder));
 }
 
+// The user's Start menu redirected to a folder that does not exist: the shell then names none.
+class MissingStartMenu {
+public:
+    MissingStartMenu() {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, kShellFolders, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+        DWORD size = sizeof(saved_) - sizeof(wchar_t);
+        saved_ok_ = RegQueryValueExW(key, L"Start Menu", nullptr, &type_, reinterpret_cast<BYTE*>(saved_), &size) ==
+                    ERROR_SUCCESS;
+        RegCloseKey(key);
+        if (saved_ok_) writeValue(kShellFolders, L"Start Menu", L"C:\\no such start menu", REG_EXPAND_SZ);
+    }
+    ~MissingStartMenu() {
+        if (saved_ok_) writeValue(kShellFolders, L"Start Menu", saved_, type_);
+    }
+    MissingStartMenu(const MissingStartMenu&) = delete;
+    MissingStartMenu& operator=(const MissingStartMenu&) = delete;
+    bool active() const { return saved_ok_; }
+
+private:
+    static constexpr wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    wchar_t saved_[1024] = {};
+    DWORD type_ = REG_EXPAND_SZ;
+    bool saved_ok_ = false;
+};
+
+TEST_F(UninstallSequence, WithoutAStartMenuNoShortcutIsLookedForBelowTheDriveRoot) {
+    ASSERT_TRUE(plantInstallation(installerProgram));
+    // Where "\Kelvora\Lexmora.lnk" leads without a Start menu: the current drive's root.
+    TemporaryFolder temp;
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(temp.path().c_str()));
+    const std::wstring decoyFolder = temp.path().substr(0, 2) + L"\\Kelvora";
+    const bool decoyIsNew = CreateDirectoryW(decoyFolder.c_str(), nullptr) != FALSE;
+    ASSERT_TRUE(writeFile(decoyFolder + L"\\Lexmora.lnk", "someone else's"));
+    {
+        MissingStartMenu missing;
+        ASSERT_TRUE(missing.active());
+        wchar_t startMenu[MAX_PATH];
+        ASSERT_NE(SHGetFolderPathW(nullptr, CSIDL_STARTMENU, nullptr, 0, startMenu), S_OK);
+        RecordingFrontEnd frontEnd;
+        EXPECT_TRUE(uninstall(frontEnd));
+    }
+    SetCurrentDirectoryW(previous);
+    EXPECT_TRUE(fileExists(decoyFolder + L"\\Lexmora.lnk"));
+    EXPECT_FALSE(exists(paths.installFolder)) << "the rest still runs";
+    EXPECT_FALSE(keyExists(kUninstallKey));
+    EXPECT_TRUE(fileExists(paths.programShortcut)) << "the real Start menu was not reachable";
+    DeleteFileW((decoyFolder + L"\\Lexmora.lnk").c_str());
+    if (decoyIsNew) RemoveDirectoryW(decoyFolder.c_str());
+}
+
 // The guard: folders that an entry may name but that are not an installation of ours.
 class InstallLocationGuard : public UninstallSequence {
 protected:
