@@ -15,7 +15,7 @@ namespace swiftsetup {
 namespace {
 
 using testsupport::kRunKey;
-using testsupport::setStringValue;
+using testsupport::writeValue;
 
 // A Danish user name, so that non-ASCII letters take part in the comparison.
 const std::wstring kProgram = L"C:\\Users\\S\u00F8ren\\AppData\\Local\\Apps\\Lexmora 3\\lexmora.exe";
@@ -46,21 +46,21 @@ protected:
 
 TEST_F(Autostart, DeletesEveryValueThatStartsTheProgramAndNothingElse) {
     // Deleted: the path alone, in quotation marks with arguments, ASCII case differences.
-    setStringValue(kRunKey, L"LexmoraTest exact", kProgram);
-    setStringValue(kRunKey, L"LexmoraTest quoted", L"\"" + kProgram + L"\" --minimized");
-    setStringValue(kRunKey, L"LexmoraTest quoted alone", L"\"" + kProgram + L"\"");
-    setStringValue(kRunKey, L"LexmoraTest ascii case",
+    writeValue(kRunKey, L"LexmoraTest exact", kProgram);
+    writeValue(kRunKey, L"LexmoraTest quoted", L"\"" + kProgram + L"\" --minimized");
+    writeValue(kRunKey, L"LexmoraTest quoted alone", L"\"" + kProgram + L"\"");
+    writeValue(kRunKey, L"LexmoraTest ascii case",
                    L"c:\\USERS\\S\u00F8REN\\appdata\\LOCAL\\apps\\lexmora 3\\LEXMORA.EXE");
     // Kept: arguments without quotation marks, a non-ASCII case difference, REG_EXPAND_SZ, an
     // unclosed quotation mark, other programs, an empty value.
-    setStringValue(kRunKey, L"LexmoraTest unquoted arguments", kProgram + L" --minimized");
-    setStringValue(kRunKey, L"LexmoraTest non-ascii case",
+    writeValue(kRunKey, L"LexmoraTest unquoted arguments", kProgram + L" --minimized");
+    writeValue(kRunKey, L"LexmoraTest non-ascii case",
                    L"C:\\Users\\S\u00D8ren\\AppData\\Local\\Apps\\Lexmora 3\\lexmora.exe");
-    setStringValue(kRunKey, L"LexmoraTest expand", kProgram, REG_EXPAND_SZ);
-    setStringValue(kRunKey, L"LexmoraTest unclosed", L"\"" + kProgram + L" --minimized");
-    setStringValue(kRunKey, L"LexmoraTest other", L"C:\\Program Files\\Other\\other.exe");
-    setStringValue(kRunKey, L"LexmoraTest chat", L"\"C:\\Users\\S\u00F8ren\\AppData\\Local\\Apps\\Lexmora 3\\parlavo.exe\"");
-    setStringValue(kRunKey, L"LexmoraTest empty", L"");
+    writeValue(kRunKey, L"LexmoraTest expand", kProgram, REG_EXPAND_SZ);
+    writeValue(kRunKey, L"LexmoraTest unclosed", L"\"" + kProgram + L" --minimized");
+    writeValue(kRunKey, L"LexmoraTest other", L"C:\\Program Files\\Other\\other.exe");
+    writeValue(kRunKey, L"LexmoraTest chat", L"\"C:\\Users\\S\u00F8ren\\AppData\\Local\\Apps\\Lexmora 3\\parlavo.exe\"");
+    writeValue(kRunKey, L"LexmoraTest empty", L"");
 
     removeAutostartEntries(testsupport::narrow(kProgram));
 
@@ -79,7 +79,7 @@ TEST_F(Autostart, DeletesEveryValueThatStartsTheProgramAndNothingElse) {
 TEST_F(Autostart, AMissingRunKeyIsNoError) {
     // The program's own key below the Run key cannot exist; calling with a path that matches
     // nothing must leave every value alone.
-    setStringValue(kRunKey, L"LexmoraTest other", L"C:\\other.exe");
+    writeValue(kRunKey, L"LexmoraTest other", L"C:\\other.exe");
     removeAutostartEntries("C:\\nothing\\lexmora.exe");
     EXPECT_EQ(remainingTestValues(), (std::set<std::wstring>{L"LexmoraTest other"}));
 }

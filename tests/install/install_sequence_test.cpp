@@ -3,8 +3,10 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "install/installer.h"
-#include "tests/install/recording_interface.h"
+#include "tests/support/recording_front_end.h"
 #include "tests/support/dialog_driver.h"
 #include "tests/support/product_state.h"
 #include "tests/support/test_support.h"
@@ -32,55 +34,52 @@ class InstallSequence : public ::testing::Test {
 protected:
     void SetUp() override { testsupport::resetProductState(); }
     void TearDown() override { testsupport::resetProductState(); }
-    RecordingInterface recorder;
+    RecordingFrontEnd recorder;
 };
 
 TEST_F(InstallSequence, ReportsItsPhasesInOrderOnOneProgressRange) {
     Installer installer;
     ASSERT_TRUE(installer.install(recorder, recorder));
 
-    EXPECT_EQ(recorder.statuses(),
+    EXPECT_EQ(recorder.statuses,
               (std::vector<std::string>{"Uninstalling previous versions...", "Installing files...",
                                         "Installing uninstaller...", "Updating registry...",
                                         "Creating short cuts...", "Launching Lexmora..."}));
     // Nothing else talks to the user, and no earlier version meant nothing to run before the start
     // of the application.
-    EXPECT_TRUE(recorder.of(RecordedCall::Error).empty());
-    EXPECT_TRUE(recorder.of(RecordedCall::Question).empty());
-    EXPECT_TRUE(recorder.of(RecordedCall::Finish).empty());
-    const auto logged = recorder.of(RecordedCall::Log);
-    ASSERT_EQ(logged.size(), 1u);
-    EXPECT_EQ(logged[0].text, "\"" + testsupport::narrow(productPaths().program) + "\" --safe-mode");
+    for (const std::string& event : recorder.events) {
+        EXPECT_TRUE(event == "progress" || event.rfind("status:", 0) == 0 || event.rfind("log:", 0) == 0)
+            << event;
+    }
+    EXPECT_EQ(recorder.logged,
+              std::vector<std::string>{"\"" + testsupport::narrow(productPaths().program) + "\" --safe-mode"});
 
     // One total for the whole install: the payload and then this program's copy. Positions never
     // go back, start at 0 and reach at least the end of the payload (this system's copy routine
     // reports nothing of its own; copyProgress is tested directly below).
     const uint32_t payload = ownPayloadSize();
     const uint32_t total = payload + static_cast<uint32_t>(ownFileSize());
-    const auto progress = recorder.of(RecordedCall::Progress);
-    ASSERT_GE(progress.size(), 2u);
-    EXPECT_EQ(progress.front().position, 0u);
+    ASSERT_GE(recorder.progress.size(), 2u);
+    EXPECT_EQ(recorder.progress.front().first, 0u);
     uint32_t previous = 0;
-    for (const RecordedCall& call : progress) {
-        EXPECT_EQ(call.total, total);
-        EXPECT_GE(call.position, previous);
-        EXPECT_LE(call.position, total);
-        previous = call.position;
+    for (const auto& [position, reportedTotal] : recorder.progress) {
+        EXPECT_EQ(reportedTotal, total);
+        EXPECT_GE(position, previous);
+        EXPECT_LE(position, total);
+        previous = position;
     }
     EXPECT_GE(previous, payload);
     EXPECT_EQ(installer.progressBase, payload);
 
     // Progress belongs to the unpacking and the copy: it starts right after "Installing files..."
     // and ends before "Updating registry...".
-    size_t first = 0, last = 0, registry = 0;
-    for (size_t i = 0; i < recorder.calls.size(); ++i) {
-        if (recorder.calls[i].text == "Updating registry...") registry = i;
-        if (recorder.calls[i].kind != RecordedCall::Progress) continue;
-        if (first == 0) first = i;
-        last = i;
-    }
+    const auto& events = recorder.events;
+    const size_t first = std::find(events.begin(), events.end(), "progress") - events.begin();
+    const size_t last = events.rend() - std::find(events.rbegin(), events.rend(), "progress") - 1;
+    const size_t registry =
+        std::find(events.begin(), events.end(), "status:Updating registry...") - events.begin();
     ASSERT_GT(first, 0u);
-    EXPECT_EQ(recorder.calls[first - 1].text, "Installing files...");
+    EXPECT_EQ(events[first - 1], "status:Installing files...");
     EXPECT_LT(last, registry);
 }
 
@@ -94,25 +93,18 @@ TEST_F(InstallSequence, RemovesAnEarlierWindowsInstallerProductBeforeUnpacking) 
 
     EXPECT_FALSE(testsupport::keyExists(L"Software\\LexmoraTests\\Msi\\LexmoraEarlier")) << "removed";
     // The order of events: the removal runs after the first status and before the files.
-    std::vector<std::string> order;
-    for (const RecordedCall& call : recorder.calls) {
-        if (call.kind == RecordedCall::Log) order.push_back(call.text.find("msiexec.exe\" /quiet /qn /x {") !=
-                                                                    std::string::npos
-                                                                ? "msiexec"
-                                                                : "start");
-        if (call.kind == RecordedCall::Status) order.push_back(call.text);
-        if (call.kind == RecordedCall::Progress && order.back() != "progress") order.push_back("progress");
-    }
-    ASSERT_GE(order.size(), 4u);
-    EXPECT_EQ(order[0], "Uninstalling previous versions...");
-    EXPECT_EQ(order[1], "msiexec");
-    EXPECT_EQ(order[2], "Installing files...");
-    EXPECT_EQ(order[3], "progress");
+    const auto& events = recorder.events;
+    ASSERT_GE(events.size(), 4u);
+    EXPECT_EQ(events[0], "status:Uninstalling previous versions...");
+    EXPECT_NE(events[1].find("msiexec.exe\" /quiet /qn /x {7e57c0de-0002-4a00-8000-0000000000a2}"), std::string::npos)
+        << events[1];
+    EXPECT_EQ(events[2], "status:Installing files...");
+    EXPECT_EQ(events[3], "progress");
     testsupport::deleteKeyTree(L"Software\\LexmoraTests\\Msi");
 }
 
 TEST(CopyProgress, ContinuesTheInstallsRangeFromTheProgressBase) {
-    RecordingInterface recorder;
+    RecordingFrontEnd recorder;
     Installer installer;
     installer.frontEnd = &recorder;
     installer.progressBase = 1000;
@@ -129,16 +121,11 @@ TEST(CopyProgress, ContinuesTheInstallsRangeFromTheProgressBase) {
     EXPECT_EQ(call(0x100000100ull, 0x100000010ull, CALLBACK_CHUNK_FINISHED), static_cast<DWORD>(PROGRESS_CONTINUE));
     EXPECT_EQ(call(0x100000000ull, 0xFFFFFFFFull, CALLBACK_CHUNK_FINISHED), static_cast<DWORD>(PROGRESS_CONTINUE));
 
-    const auto progress = recorder.of(RecordedCall::Progress);
-    ASSERT_EQ(progress.size(), 5u);
-    EXPECT_EQ(progress[0].position, 1000u);
-    EXPECT_EQ(progress[0].total, 6000u);
-    EXPECT_EQ(progress[1].position, 3500u);
-    EXPECT_EQ(progress[2].position, 6000u);
-    EXPECT_EQ(progress[3].position, 1000u + 0x10);
-    EXPECT_EQ(progress[3].total, 1000u + 0x100);
-    EXPECT_EQ(progress[4].position, 1000u + 0xFFFFFFFFu);  // wraps, as the whole 32-bit scale does
-    EXPECT_EQ(progress[4].total, 1000u);
+    using Report = std::pair<uint32_t, uint32_t>;
+    EXPECT_EQ(recorder.progress,
+              (std::vector<Report>{{1000, 6000}, {3500, 6000}, {6000, 6000}, {1000 + 0x10, 1000 + 0x100},
+                                   // wraps, as the whole 32-bit scale does
+                                   {1000u + 0xFFFFFFFFu, 1000}}));
 }
 
 }  // namespace

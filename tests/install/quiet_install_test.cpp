@@ -31,26 +31,9 @@ std::wstring sampleTree() {
     return path;
 }
 
-// Relative paths of every file below a folder.
-void listFiles(const std::wstring& root, const std::wstring& relative, std::set<std::wstring>& files) {
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((root + relative + L"\\*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            listFiles(root, relative + L"\\" + name, files);
-        } else {
-            files.insert(relative + L"\\" + name);
-        }
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
-}
-std::set<std::wstring> filesBelow(const std::wstring& root) {
-    std::set<std::wstring> files;
-    listFiles(root, L"", files);
-    return files;
+std::set<std::wstring> fileSet(const std::wstring& root) {
+    const std::vector<std::wstring> files = filesBelow(root);
+    return std::set<std::wstring>(files.begin(), files.end());
 }
 
 uint32_t runInstaller(const std::wstring& program, const std::wstring& arguments = L"/quiet") {
@@ -111,7 +94,7 @@ std::vector<std::wstring> runValuesFor(const std::wstring& program) {
 bool nothingOfTheNewVersion() {
     const ProductPaths paths = productPaths();
     return !fileExists(paths.uninstaller) && !keyExists(kUninstallKey) && runValuesFor(paths.program).empty() &&
-           !folderExists(paths.startMenuFolder) && processesInFolder(paths.installFolder).empty();
+           !folderExists(paths.shortcutFolder) && processesInFolder(paths.installFolder).empty();
 }
 
 class QuietInstall : public ::testing::Test {
@@ -130,22 +113,22 @@ protected:
 TEST_F(QuietInstall, InstallsTheSampleApplicationCompletely) {
     // What an earlier major version and the user left: a bootstrap key with more than the two
     // values we retire, and autostart values for the program under other names.
-    setStringValue(kBootstrapKey, L"path", L"C:\\old\\lexmora.exe");
-    setStringValue(kBootstrapKey, L"revision", L"2.4.1");
-    setStringValue(kBootstrapKey, L"channel", L"stable");
-    setStringValue(kRunKey, L"Lexmora 2", L"\"" + paths.program + L"\" --tray");
-    setStringValue(kRunKey, L"lexmora", paths.program);
+    writeValue(kBootstrapKey, L"path", L"C:\\old\\lexmora.exe");
+    writeValue(kBootstrapKey, L"revision", L"2.4.1");
+    writeValue(kBootstrapKey, L"channel", L"stable");
+    writeValue(kRunKey, L"Lexmora 2", L"\"" + paths.program + L"\" --tray");
+    writeValue(kRunKey, L"lexmora", paths.program);
 
     ASSERT_EQ(runInstaller(L"lexmora-setup-x64.exe"), 0u);
 
     // Every payload file, byte for byte, and nothing else but the uninstaller.
-    const std::set<std::wstring> expected = filesBelow(sampleTree());
+    const std::set<std::wstring> expected = fileSet(sampleTree());
     ASSERT_FALSE(expected.empty()) << "sample tree " << narrow(sampleTree());
-    std::set<std::wstring> installed = filesBelow(paths.installFolder);
-    EXPECT_EQ(installed.erase(L"\\uninstall.exe"), 1u);
+    std::set<std::wstring> installed = fileSet(paths.installFolder);
+    EXPECT_EQ(installed.erase(L"uninstall.exe"), 1u);
     EXPECT_EQ(installed, expected);
     for (const std::wstring& file : expected) {
-        EXPECT_EQ(readFile(paths.installFolder + file), readFile(sampleTree() + file)) << narrow(file);
+        EXPECT_EQ(readFile(paths.installFolder + L"\\" + file), readFile(sampleTree() + L"\\" + file)) << narrow(file);
     }
     EXPECT_EQ(readFile(paths.uninstaller), readFile(besideModule(L"lexmora-setup-x64.exe")));
 
@@ -210,7 +193,7 @@ TEST_F(QuietInstall, AProductThatWindowsInstallerCannotRemoveStopsTheInstall) {
     // A product code registered under the first upgrade code for a product that is not installed:
     // msiexec.exe fails for it.
     const std::wstring family = L"Software\\Microsoft\\Installer\\UpgradeCodes\\E3F0A1D674B258C4E901A7B3C5D9E214";
-    setStringValue(family, L"0000000000000000000000000000DEAD", L"");
+    writeValue(family, L"0000000000000000000000000000DEAD", L"");
     EXPECT_EQ(runInstaller(L"lexmora-setup-x64.exe"), kFailed);
     deleteKeyTree(family);
     EXPECT_FALSE(folderExists(paths.installFolder));
@@ -218,12 +201,12 @@ TEST_F(QuietInstall, AProductThatWindowsInstallerCannotRemoveStopsTheInstall) {
 }
 
 TEST_F(QuietInstall, AnEarlierUninstallerThatFailsStopsTheInstall) {
-    setStringValue(kUninstallKey, L"UninstallString", L"\"" + besideModule(L"exit_with_code.exe") + L"\" 1 0");
+    writeValue(kUninstallKey, L"UninstallString", L"\"" + besideModule(L"exit_with_code.exe") + L"\" 1 0");
     EXPECT_EQ(runInstaller(L"lexmora-setup-x64.exe"), kFailed);
     EXPECT_FALSE(folderExists(paths.installFolder));
     EXPECT_FALSE(fileExists(paths.uninstaller));
     EXPECT_TRUE(runValuesFor(paths.program).empty());
-    EXPECT_FALSE(folderExists(paths.startMenuFolder));
+    EXPECT_FALSE(folderExists(paths.shortcutFolder));
 }
 
 TEST_F(QuietInstall, ReplacesAnEarlierInstallationThroughItsOwnUninstaller) {
@@ -235,9 +218,9 @@ TEST_F(QuietInstall, ReplacesAnEarlierInstallationThroughItsOwnUninstaller) {
 
     ASSERT_EQ(runInstaller(L"lexmora-setup-x64.exe"), 0u);
     EXPECT_FALSE(fileExists(paths.installFolder + L"\\only-in-first.txt")) << "the first uninstaller ran";
-    std::set<std::wstring> installed = filesBelow(paths.installFolder);
-    installed.erase(L"\\uninstall.exe");
-    EXPECT_EQ(installed, filesBelow(sampleTree()));
+    std::set<std::wstring> installed = fileSet(paths.installFolder);
+    installed.erase(L"uninstall.exe");
+    EXPECT_EQ(installed, fileSet(sampleTree()));
     EXPECT_EQ(readFile(paths.uninstaller), readFile(besideModule(L"lexmora-setup-x64.exe")));
     EXPECT_EQ(readValues(kUninstallKey).size(), 11u);
 }
@@ -308,7 +291,7 @@ TEST_F(QuietInstall, WithoutAStartMenuTheShortcutsAreSkippedAndTheRestInstalled)
     }
     EXPECT_FALSE(folderExists(L"C:\\Kelvora")) << "no shortcuts below the drive root";
     EXPECT_FALSE(folderExists(L"C:\\no such folder"));
-    EXPECT_FALSE(folderExists(paths.startMenuFolder));
+    EXPECT_FALSE(folderExists(paths.shortcutFolder));
     EXPECT_TRUE(fileExists(paths.program));
     EXPECT_EQ(readValues(kUninstallKey).size(), 11u);
 }

@@ -34,35 +34,6 @@ Texts texts() {
     return {L"Lexmora Installer", L"Uninstalling previous versions...", L"Installation failed.\r\n\r\n"};
 }
 
-// A started installer: its process, and its exit code once it has ended.
-class RunningProgram {
-public:
-    explicit RunningProgram(const std::wstring& commandLine) {
-        std::wstring writable = commandLine;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        if (CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                           &process_)) {
-            CloseHandle(process_.hThread);
-        }
-    }
-    ~RunningProgram() {
-        if (process_.hProcess == nullptr) return;
-        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process_.hProcess, 1);
-        CloseHandle(process_.hProcess);
-    }
-    DWORD id() const { return process_.dwProcessId; }
-    std::optional<DWORD> exitCode(DWORD timeoutMs) const {
-        if (WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
-        DWORD code = 0;
-        GetExitCodeProcess(process_.hProcess, &code);
-        return code;
-    }
-
-private:
-    PROCESS_INFORMATION process_{};
-};
-
 std::wstring systemText(DWORD code) {
     wchar_t* buffer = nullptr;
     const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
@@ -83,10 +54,10 @@ protected:
 
 TEST_F(WindowedInstall, RunsBehindAWindowInTheUsersLanguageThatClosesByItself) {
     // An earlier installation whose uninstaller takes a moment: long enough to look at the window.
-    setStringValue(kUninstallKey, L"UninstallString", L"\"" + besideModule(L"exit_with_code.exe") + L"\" 0 2500");
+    writeValue(kUninstallKey, L"UninstallString", L"\"" + besideModule(L"exit_with_code.exe") + L"\" 0 2500");
 
     RunningProgram installer(L"\"" + besideModule(L"lexmora-setup-x64.exe") + L"\"");
-    HWND window = waitForWindow(L"SwiftSetupClass", installer.id(), 20000);
+    HWND window = waitForWindow(L"SwiftSetupClass", installer.processId(), 20000);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(windowText(window), texts().title);
     HWND status = FindWindowExW(window, nullptr, L"Static", nullptr);
@@ -108,9 +79,9 @@ TEST_F(WindowedInstall, RunsBehindAWindowInTheUsersLanguageThatClosesByItself) {
 
 TEST_F(WindowedInstall, ABrokenPayloadIsReportedInABoxThenTheWindowCloses) {
     RunningProgram installer(L"\"" + besideModule(L"test-installer-broken.exe") + L"\"");
-    HWND window = waitForWindow(L"SwiftSetupClass", installer.id(), 20000);
+    HWND window = waitForWindow(L"SwiftSetupClass", installer.processId(), 20000);
     ASSERT_NE(window, nullptr);
-    const auto box = waitForMessageBox(installer.id(), 30000);
+    const auto box = waitForMessageBox(installer.processId(), 30000);
     ASSERT_TRUE(box.has_value());
     EXPECT_EQ(box->owner, window);
     EXPECT_EQ(box->caption, texts().title);
@@ -132,11 +103,11 @@ TEST_F(WindowedInstall, ABrokenPayloadIsReportedInABoxThenTheWindowCloses) {
 TEST_F(WindowedInstall, WithoutALocalApplicationDataFolderTheBoxSaysSo) {
     constexpr wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
     const std::wstring old = readValues(kShellFolders)[L"Local AppData"].asString();
-    setStringValue(kShellFolders, L"Local AppData", L"C:\\no such folder\\Local", REG_EXPAND_SZ);
+    writeValue(kShellFolders, L"Local AppData", L"C:\\no such folder\\Local", REG_EXPAND_SZ);
 
     RunningProgram installer(L"\"" + besideModule(L"lexmora-setup-x64.exe") + L"\"");
-    const auto box = waitForMessageBox(installer.id(), 30000);
-    setStringValue(kShellFolders, L"Local AppData", old, REG_EXPAND_SZ);
+    const auto box = waitForMessageBox(installer.processId(), 30000);
+    writeValue(kShellFolders, L"Local AppData", old, REG_EXPAND_SZ);
     ASSERT_TRUE(box.has_value());
     EXPECT_EQ(box->caption, texts().title);
     EXPECT_EQ(box->text, std::wstring(texts().installFailed) + systemText(ERROR_PATH_NOT_FOUND));

@@ -93,8 +93,8 @@ TEST_F(PreviousVersions, RemovesARealWindowsInstallerProductOfTheFamily) {
 
 TEST_F(PreviousVersions, PackedNamesOfEitherCaseAreRemovedAndOthersSkipped) {
     // Codes that Windows Installer does not know: msiexec.exe runs and fails for each.
-    testsupport::setStringValue(kFamilyKey, L"1032547698BADCFE1032547698BADCFE", L"");
-    testsupport::setStringValue(kFamilyKey, L"2032547698badcfe1032547698badcfe", L"");
+    testsupport::writeValue(kFamilyKey, L"1032547698BADCFE1032547698BADCFE", L"");
+    testsupport::writeValue(kFamilyKey, L"2032547698badcfe1032547698badcfe", L"");
     EXPECT_FALSE(removeFamily());
     std::vector<std::string> expected = {msiexecCommand("67452301-ab89-efcd-0123-456789abcdef"),
                                          msiexecCommand("67452302-ab89-efcd-0123-456789abcdef")};
@@ -103,17 +103,17 @@ TEST_F(PreviousVersions, PackedNamesOfEitherCaseAreRemovedAndOthersSkipped) {
 }
 
 TEST_F(PreviousVersions, NamesThatAreNotPackedGuidsAreSkippedSilently) {
-    testsupport::setStringValue(kFamilyKey, L"1032547698BADCFE1032547698BADCF", L"");    // 31
-    testsupport::setStringValue(kFamilyKey, L"1032547698BADCFE1032547698BADCFE0", L"");  // 33
-    testsupport::setStringValue(kFamilyKey, L"1032547698BADCFE1032547698BADCFG", L"");   // G
-    testsupport::setStringValue(kFamilyKey, L"", L"");                                  // default value
+    testsupport::writeValue(kFamilyKey, L"1032547698BADCFE1032547698BADCF", L"");    // 31
+    testsupport::writeValue(kFamilyKey, L"1032547698BADCFE1032547698BADCFE0", L"");  // 33
+    testsupport::writeValue(kFamilyKey, L"1032547698BADCFE1032547698BADCFG", L"");   // G
+    testsupport::writeValue(kFamilyKey, L"", L"");                                  // default value
     EXPECT_TRUE(removeFamily());
     EXPECT_TRUE(logger.lines.empty());
 }
 
 TEST_F(PreviousVersions, OneFailedRemovalFailsTheFamilyButTheOthersStillRun) {
     ASSERT_TRUE(installPackage());
-    testsupport::setStringValue(kFamilyKey, L"0000000000000000000000000000000F", L"");  // unknown
+    testsupport::writeValue(kFamilyKey, L"0000000000000000000000000000000F", L"");  // unknown
     EXPECT_FALSE(removeFamily());
     EXPECT_EQ(logger.lines.size(), 2u);
     EXPECT_FALSE(packageInstalled()) << "the known product was removed all the same";
@@ -123,7 +123,7 @@ TEST_F(PreviousVersions, RunsTheStoredUninstallCommandWithTheExtraArguments) {
     testsupport::TemporaryFolder folder;
     const std::wstring report = folder / L"command line.txt";
     const std::wstring stored = L"\"" + besideModule(L"report_command_line.exe") + L"\" \"" + report + L"\" /uninstall";
-    testsupport::setStringValue(kEntryKey, L"UninstallString", stored);
+    testsupport::writeValue(kEntryKey, L"UninstallString", stored);
 
     EXPECT_TRUE(runEntry("/quiet"));
     ASSERT_EQ(logger.lines.size(), 1u);
@@ -139,23 +139,23 @@ TEST_F(PreviousVersions, RunsTheStoredUninstallCommandWithTheExtraArguments) {
 TEST_F(PreviousVersions, JudgesTheEarlierUninstallerByItsExitCode) {
     // exit_with_code <code> <wait>; the appended "/quiet" comes third and is ignored.
     const std::wstring helper = L"\"" + besideModule(L"exit_with_code.exe") + L"\" ";
-    testsupport::setStringValue(kEntryKey, L"UninstallString", helper + L"0 0");
+    testsupport::writeValue(kEntryKey, L"UninstallString", helper + L"0 0");
     EXPECT_TRUE(runEntry("/quiet"));
-    testsupport::setStringValue(kEntryKey, L"UninstallString", helper + L"1 0");
+    testsupport::writeValue(kEntryKey, L"UninstallString", helper + L"1 0");
     EXPECT_FALSE(runEntry("/quiet"));
-    testsupport::setStringValue(kEntryKey, L"UninstallString", helper + L"-1 0");
+    testsupport::writeValue(kEntryKey, L"UninstallString", helper + L"-1 0");
     EXPECT_FALSE(runEntry("/quiet"));
-    testsupport::setStringValue(kEntryKey, L"UninstallString", L"\"C:\\no such folder\\uninstall.exe\" /uninstall");
+    testsupport::writeValue(kEntryKey, L"UninstallString", L"\"C:\\no such folder\\uninstall.exe\" /uninstall");
     EXPECT_FALSE(runEntry("/quiet")) << "a command that cannot start is a failed removal";
 }
 
 TEST_F(PreviousVersions, AnUninstallCommandThatIsNotPlainTextIsNotRun) {
     const std::wstring helper = L"\"" + besideModule(L"exit_with_code.exe") + L"\" 1";
-    testsupport::setStringValue(kEntryKey, L"UninstallString", helper, REG_EXPAND_SZ);
+    testsupport::writeValue(kEntryKey, L"UninstallString", helper, REG_EXPAND_SZ);
     EXPECT_TRUE(runEntry("/quiet"));
-    testsupport::setStringValue(kEntryKey, L"UninstallString", L"");
+    testsupport::writeValue(kEntryKey, L"UninstallString", L"");
     EXPECT_TRUE(runEntry("/quiet"));
-    testsupport::setStringValue(kEntryKey, L"SomethingElse", helper);
+    testsupport::writeValue(kEntryKey, L"SomethingElse", helper);
     EXPECT_TRUE(runEntry("/quiet"));
     EXPECT_TRUE(logger.lines.empty());
 }

@@ -13,7 +13,7 @@
 #include "install/installer.h"
 #include "remove/install_location.h"
 #include "remove/process_termination.h"
-#include "tests/remove/recording_front_end.h"
+#include "tests/support/recording_front_end.h"
 #include "tests/remove/removal_state.h"
 #include "tests/support/test_support.h"
 
@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
     {
         std::string folder;
         const LARGE_INTEGER start = now();
-        swiftsetup::checkInstallLocation(narrow(removalPaths().installFolder), folder);
+        swiftsetup::checkInstallLocation(narrow(productPaths().installFolder), folder);
         std::printf("checkInstallLocation: %.1f ms\n", secondsSince(start) * 1e3);
     }
     return 0;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "install/installer.h"
-#include "tests/remove/recording_front_end.h"
+#include "tests/support/recording_front_end.h"
 #include "tests/remove/unix_links.h"
 #include "tests/support/test_support.h"
 #include "ui/dummy_logger.h"

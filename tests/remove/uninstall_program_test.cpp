@@ -11,7 +11,7 @@
 
 #include "install/installer.h"
 #include "tests/remove/removal_state.h"
-#include "tests/remove/window_driver.h"
+#include "tests/support/dialog_driver.h"
 #include "tests/support/test_support.h"
 #include "text/catalogue.h"
 #include "text/translate.h"
@@ -84,7 +84,7 @@ protected:
         EXPECT_FALSE(keyExists(kUninstallKey));
     }
 
-    const RemovalPaths paths = removalPaths();
+    const ProductPaths paths = productPaths();
     const std::wstring setupProgram = besideModule(L"lexmora-setup-x64.exe");
     std::vector<std::wstring> files;  // as planted
     size_t entries = 0;
@@ -165,7 +165,7 @@ struct Confirmation {
 };
 
 Confirmation expectConfirmation(const WindowedRun& run) {
-    const std::optional<MessageBoxView> box = waitForMessageBox(run.id(), 30000);
+    const std::optional<MessageBoxInfo> box = waitForMessageBox(run.id(), 30000);
     if (!box) {
         ADD_FAILURE() << "no confirmation box";
         return {};
@@ -174,7 +174,7 @@ Confirmation expectConfirmation(const WindowedRun& run) {
     EXPECT_EQ(narrow(box->text), lookup(language(), "#uninstaller_confirm_message"));
     EXPECT_NE(std::find(box->buttons.begin(), box->buttons.end(), IDYES), box->buttons.end());
     EXPECT_NE(std::find(box->buttons.begin(), box->buttons.end(), IDNO), box->buttons.end());
-    HWND window = waitForTopLevelWindow(L"SwiftSetupClass", run.id(), 5000);
+    HWND window = waitForWindow(L"SwiftSetupClass", run.id(), 5000);
     EXPECT_NE(window, nullptr) << "the main window is shown";
     if (window != nullptr) {
         EXPECT_EQ(narrow(windowText(window)), lookup(language(), "#window_title"));
@@ -200,7 +200,7 @@ TEST_F(UninstallProgram, WindowedNoLeavesEverythingAndCloses) {
     ASSERT_NE(confirmation.box, nullptr);
     ASSERT_NE(confirmation.window, nullptr);
 
-    pressButton(confirmation.box, IDNO);
+    clickButton(confirmation.box, IDNO);
 
     EXPECT_TRUE(waitUntilClosed(confirmation.window, 30000)) << "the window closes by itself";
     EXPECT_EQ(run.exitCode(30000), 0u);
@@ -213,7 +213,7 @@ TEST_F(UninstallProgram, WindowedYesRemovesEverything) {
     const Confirmation confirmation = expectConfirmation(run);
     ASSERT_NE(confirmation.box, nullptr);
 
-    pressButton(confirmation.box, IDYES);
+    clickButton(confirmation.box, IDYES);
 
     EXPECT_TRUE(waitUntilClosed(confirmation.window, 60000)) << "the window closes when done";
     EXPECT_EQ(run.exitCode(60000), 0u);
@@ -239,14 +239,14 @@ LRESULT CALLBACK recordProgress(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 DWORD WINAPI answerYes(LPVOID) {
-    const std::optional<MessageBoxView> box = waitForMessageBox(GetCurrentProcessId(), 30000);
+    const std::optional<MessageBoxInfo> box = waitForMessageBox(GetCurrentProcessId(), 30000);
     if (!box || box->owner == nullptr) return 1;
     progressLog.bar = findChild(box->owner, PROGRESS_CLASSW);
     if (progressLog.bar == nullptr) return 1;
     progressLog.positionBefore = SendMessageW(progressLog.bar, PBM_GETPOS, 0, 0);
     progressLog.original = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(progressLog.bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&recordProgress)));
-    pressButton(box->box, IDYES);
+    clickButton(box->box, IDYES);
     return 0;
 }
 

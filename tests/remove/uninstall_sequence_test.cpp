@@ -9,7 +9,7 @@
 
 #include "install/installer.h"
 #include "remove/install_location.h"
-#include "tests/remove/recording_front_end.h"
+#include "tests/support/recording_front_end.h"
 #include "tests/remove/removal_state.h"
 #include "tests/remove/unix_links.h"
 #include "tests/support/test_support.h"
@@ -52,7 +52,7 @@ protected:
         EXPECT_FALSE(keyExists(kUninstallKey));
     }
 
-    const RemovalPaths paths = removalPaths();
+    const ProductPaths paths = productPaths();
     const std::wstring installerProgram = besideModule(L"lexmora-setup-x64.exe");
 };
 

@@ -67,6 +67,13 @@ std::optional<MessageBoxInfo> waitForMessageBox(DWORD processId, DWORD timeoutMs
     return info;
 }
 
+HWND findChild(HWND parent, const wchar_t* wanted) {
+    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (_wcsicmp(className(child).c_str(), wanted) == 0) return child;
+    }
+    return nullptr;
+}
+
 void clickButton(HWND dialog, int buttonId) {
     HWND button = GetDlgItem(dialog, buttonId);
     if (button != nullptr) PostMessageW(button, BM_CLICK, 0, 0);

@@ -30,4 +30,7 @@ void clickButton(HWND dialog, int buttonId);
 std::wstring windowText(HWND window);
 std::wstring className(HWND window);
 
+// The first child window of the class (letter case ignored), or null.
+HWND findChild(HWND parent, const wchar_t* className);
+
 }  // namespace testsupport

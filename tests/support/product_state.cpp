@@ -1,5 +1,6 @@
 #include "tests/support/product_state.h"
 
+#include <objbase.h>
 #include <psapi.h>
 #include <shlwapi.h>
 #include <shlobj.h>
@@ -24,14 +25,16 @@ std::wstring lower(std::wstring text) {
 
 ProductPaths productPaths() {
     ProductPaths p;
+    p.profile = shellFolder(CSIDL_PROFILE);
     p.localAppData = shellFolder(CSIDL_LOCAL_APPDATA);
     p.installFolder = p.localAppData + L"\\Apps\\Lexmora 3";
     p.program = p.installFolder + L"\\lexmora.exe";
     p.chatProgram = p.installFolder + L"\\parlavo.exe";
     p.uninstaller = p.installFolder + L"\\uninstall.exe";
-    p.startMenuFolder = shellFolder(CSIDL_STARTMENU) + L"\\Kelvora";
-    p.programShortcut = p.startMenuFolder + L"\\Lexmora.lnk";
-    p.chatShortcut = p.startMenuFolder + L"\\Kelvora Chat.lnk";
+    p.startMenu = shellFolder(CSIDL_STARTMENU);
+    p.shortcutFolder = p.startMenu + L"\\Kelvora";
+    p.programShortcut = p.shortcutFolder + L"\\Lexmora.lnk";
+    p.chatShortcut = p.shortcutFolder + L"\\Kelvora Chat.lnk";
     return p;
 }
 
@@ -88,7 +91,14 @@ bool keyExists(const std::wstring& key) {
     return true;
 }
 
-void setStringValue(const std::wstring& key, const std::wstring& name, const std::wstring& data, DWORD type) {
+std::optional<std::wstring> readString(const std::wstring& key, const std::wstring& name) {
+    const RegistryValues values = readValues(key);
+    const auto value = values.find(name);
+    if (value == values.end()) return std::nullopt;
+    return value->second.asString();
+}
+
+void writeValue(const std::wstring& key, const std::wstring& name, const std::wstring& data, DWORD type) {
     HKEY handle = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr) !=
         ERROR_SUCCESS) {
@@ -99,7 +109,97 @@ void setStringValue(const std::wstring& key, const std::wstring& name, const std
     RegCloseKey(handle);
 }
 
+void deleteValue(const std::wstring& key, const std::wstring& name) {
+    HKEY handle = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_SET_VALUE, &handle) != ERROR_SUCCESS) return;
+    RegDeleteValueW(handle, name.c_str());
+    RegCloseKey(handle);
+}
+
 void deleteKeyTree(const std::wstring& key) { SHDeleteKeyW(HKEY_CURRENT_USER, key.c_str()); }
+
+bool makeShortcut(const std::wstring& path, const std::wstring& target) {
+    CoInitialize(nullptr);
+    IShellLinkW* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&link)))) {
+        return false;
+    }
+    link->SetPath(target.c_str());
+    link->SetIconLocation(target.c_str(), 0);
+    IPersistFile* file = nullptr;
+    bool saved = false;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        saved = SUCCEEDED(file->Save(path.c_str(), TRUE));
+        file->Release();
+    }
+    link->Release();
+    return saved;
+}
+
+std::vector<std::wstring> filesBelow(const std::wstring& folder) {
+    std::vector<std::wstring> files;
+    std::vector<std::wstring> pending{L""};
+    while (!pending.empty()) {
+        const std::wstring relative = pending.back();
+        pending.pop_back();
+        WIN32_FIND_DATAW entry;
+        HANDLE search = FindFirstFileW((folder + L"\\" + relative + L"*").c_str(), &entry);
+        if (search == INVALID_HANDLE_VALUE) continue;
+        do {
+            const std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..") continue;
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+                pending.push_back(relative + name + L"\\");
+            } else {
+                files.push_back(relative + name);
+            }
+        } while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+    return files;
+}
+
+RunningProgram::RunningProgram(const std::wstring& commandLine, const wchar_t* windowClass) {
+    std::wstring writable = commandLine;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+        return;
+    }
+    CloseHandle(info.hThread);
+    process_ = info.hProcess;
+    id_ = info.dwProcessId;
+    if (windowClass == nullptr) return;
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        for (HWND window = FindWindowW(windowClass, nullptr); window != nullptr;
+             window = FindWindowExW(nullptr, window, windowClass, nullptr)) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == id_) return;
+        }
+        Sleep(50);
+    }
+}
+
+RunningProgram::~RunningProgram() {
+    if (process_ == nullptr) return;
+    if (running()) {
+        TerminateProcess(process_, 1);
+        WaitForSingleObject(process_, 10000);
+    }
+    CloseHandle(process_);
+}
+
+bool RunningProgram::running() const { return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+
+std::optional<DWORD> RunningProgram::exitCode(DWORD timeoutMs) const {
+    if (WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
+    return code;
+}
 
 std::vector<DWORD> processesInFolder(const std::wstring& folder) {
     std::vector<DWORD> ids(4096), found;
@@ -134,18 +234,14 @@ void resetProductState() {
     const ProductPaths paths = productPaths();
     endProcessesInFolder(paths.installFolder);
     deleteTree(paths.installFolder);
-    deleteTree(paths.startMenuFolder);
+    RemoveDirectoryW((paths.localAppData + L"\\Apps").c_str());  // only when empty
+    deleteTree(paths.shortcutFolder);
     deleteKeyTree(kUninstallKey);
     deleteKeyTree(L"Software\\Kelvora");
     // Run values of ours, whatever their names; other programs' values stay.
     const std::wstring program = lower(paths.program);
     for (const auto& [name, value] : readValues(kRunKey)) {
-        if (lower(value.asString()).find(program) == std::wstring::npos) continue;
-        HKEY run = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &run) == ERROR_SUCCESS) {
-            RegDeleteValueW(run, name.c_str());
-            RegCloseKey(run);
-        }
+        if (lower(value.asString()).find(program) != std::wstring::npos) deleteValue(kRunKey, name);
     }
 }
 

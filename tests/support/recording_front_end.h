@@ -1,6 +1,6 @@
 #pragma once
-// A front end for in-process tests of the removal: it records what the sequence shows and
-// answers the confirmation as told.
+// A front end and logger for in-process tests of the sequences: it records everything the sequence
+// shows, asks and logs, in order, and answers questions as told.
 
 #include <cstdint>
 #include <string>
@@ -11,7 +11,7 @@
 
 namespace swiftsetup {
 
-class RecordingFrontEnd final : public Interface {
+class RecordingFrontEnd final : public Interface, public Logger {
 public:
     explicit RecordingFrontEnd(bool answer = true) : answer_(answer) {}
 
@@ -30,7 +30,10 @@ public:
         events.push_back("progress");
     }
     void showWarning(const std::string& text, const std::string&) override { events.push_back("warning:" + text); }
-    void showError(const std::string& text, const std::string&) override { events.push_back("error:" + text); }
+    void showError(const std::string& text, const std::string& caption) override {
+        errors.push_back({text, caption});
+        events.push_back("error:" + text);
+    }
     void showInformation(const std::string& text, const std::string&) override {
         events.push_back("information:" + text);
     }
@@ -41,6 +44,10 @@ public:
     }
     bool install(Logger&) override { return false; }
     bool uninstall(Logger&) override { return false; }
+    void log(int32_t level, const std::string& text) override {
+        logged.push_back(text);
+        events.push_back("log:" + std::to_string(level) + ":" + text);
+    }
 
     std::vector<uint32_t> positions() const {
         std::vector<uint32_t> result;
@@ -52,6 +59,8 @@ public:
     std::vector<std::string> statuses;
     std::vector<std::pair<uint32_t, uint32_t>> progress;
     std::vector<Question> questions;
+    std::vector<Question> errors;  // text and caption of each error box
+    std::vector<std::string> logged;
 
 private:
     bool answer_;
