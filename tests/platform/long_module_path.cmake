@@ -25,9 +25,10 @@ set(failures 0)
 foreach(target 259 260 261 515 516 517 1500)
   set(folder ${WORK}/length-${target})
   string(LENGTH "Z:${folder}" units)
-  # Whole components while they leave room for a padding component of at least one unit.
+  # Whole components while they leave room for a padding component of at least one unit:
+  # "/" component, "/" padding, "/" program.
   while(units LESS target)
-    math(EXPR after "${units} + 1 + ${component_units} + 1 + 1 + ${program_units}")
+    math(EXPR after "${units} + 1 + ${component_units} + 1 + 1 + 1 + ${program_units}")
     if(after GREATER target)
       break()
     endif()

@@ -1,0 +1,23 @@
+#include "install/autostart.h"
+
+#include <vector>
+
+#include "install/autostart_match.h"
+#include "install/product.h"
+#include "platform/registry_key.h"
+
+namespace swiftsetup {
+
+void removeAutostartEntries(const std::string& programPath) {
+    const std::string folded = lowerAscii(programPath);
+    const RegistryKey run = currentUser().open(product::kRunKey, KeyAccess::ReadWrite);
+
+    // Collect first, delete afterwards: deleting during the enumeration would shift its indexes.
+    std::vector<std::string> doomed;
+    for (const std::string& name : run.valueNames()) {
+        if (commandStartsProgram(run.queryString(name), folded)) doomed.push_back(name);
+    }
+    for (const std::string& name : doomed) run.deleteValue(name);
+}
+
+}  // namespace swiftsetup

@@ -1,0 +1,48 @@
+#pragma once
+// Deciding whether the folder an uninstall entry names may be deleted as a whole. The entry is
+// data anyone can write, and a folder tree deleted on its say-so can be a user's whole profile,
+// so the folder must be one this program made. Portable: the facts about the machine (known
+// folders, resolved paths, which files exist) are gathered by the caller.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace swiftsetup {
+
+// The path in the one form the guard compares: absolute ("X:\..." or "\\server\share\..."),
+// backslashes only, no empty, "." or ".." parts, no trailing separator ("X:\" for a root).
+// "\\?\" long-path forms are unwrapped. Nothing for a relative or drive-relative path, a device
+// path, or a part that Windows would read differently from the way it is written (trailing
+// dots or blanks, stream or wildcard characters, controls). Letter case is kept.
+std::optional<std::string> canonicalFolderPath(std::string_view path);
+
+// True for "X:\" and "\\server\share" (canonical forms).
+bool isVolumeRoot(std::string_view canonical);
+
+// True when the canonical path is the folder itself or lies anywhere below it. Both paths must
+// be in the same letter case.
+bool isSameOrBelow(std::string_view path, std::string_view folder);
+
+enum class LocationVerdict {
+    Removable,           // our own installation folder, or a folder holding our program
+    NotAbsolute,         // not a path that names one folder on its own
+    VolumeRoot,          // a whole drive or share
+    ProtectedFolder,     // is, or holds, a folder of the user or the system
+    NotAnInstallation,   // neither our folder nor one with our program in it
+};
+
+// What the caller knows about the folder. Every path canonical and in one letter case (the
+// caller folds them as the file system does).
+struct LocationFacts {
+    std::string location;                    // the folder as named by the entry
+    std::vector<std::string> resolvedForms;  // where it really is (links followed), if known
+    std::vector<std::string> protectedFolders;
+    std::string ownInstallFolder;            // where the install puts it; empty if unknown
+    bool holdsProgramFile = false;           // our program or uninstaller is in it
+};
+
+LocationVerdict judgeInstallLocation(const LocationFacts& facts);
+
+}  // namespace swiftsetup

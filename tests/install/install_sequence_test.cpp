@@ -1,0 +1,132 @@
+// The install sequence in this very process, driven through a recording front end: this test
+// program carries the sample application as its payload resource, as the installer does.
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "install/installer.h"
+#include "tests/support/recording_front_end.h"
+#include "tests/support/dialog_driver.h"
+#include "tests/support/product_state.h"
+#include "tests/support/test_support.h"
+#include "ui/copy_progress.h"
+
+namespace swiftsetup {
+namespace {
+
+using testsupport::besideModule;
+using testsupport::productPaths;
+
+uint32_t ownPayloadSize() {
+    HMODULE self = GetModuleHandleW(nullptr);
+    HRSRC payload = FindResourceW(self, MAKEINTRESOURCEW(256), MAKEINTRESOURCEW(256));
+    return payload != nullptr ? SizeofResource(self, payload) : 0;
+}
+
+uint64_t ownFileSize() {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW(besideModule(L"install.sequence.exe").c_str(), GetFileExInfoStandard, &data);
+    return (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+class InstallSequence : public ::testing::Test {
+protected:
+    void SetUp() override { testsupport::resetProductState(); }
+    void TearDown() override { testsupport::resetProductState(); }
+    RecordingFrontEnd recorder;
+};
+
+TEST_F(InstallSequence, ReportsItsPhasesInOrderOnOneProgressRange) {
+    Installer installer;
+    ASSERT_TRUE(installer.install(recorder, recorder));
+
+    EXPECT_EQ(recorder.statuses,
+              (std::vector<std::string>{"Uninstalling previous versions...", "Installing files...",
+                                        "Installing uninstaller...", "Updating registry...",
+                                        "Creating short cuts...", "Launching Lexmora..."}));
+    // Nothing else talks to the user, and no earlier version meant nothing to run before the start
+    // of the application.
+    for (const std::string& event : recorder.events) {
+        EXPECT_TRUE(event == "progress" || event.rfind("status:", 0) == 0 || event.rfind("log:", 0) == 0)
+            << event;
+    }
+    EXPECT_EQ(recorder.logged,
+              std::vector<std::string>{"\"" + testsupport::narrow(productPaths().program) + "\" --safe-mode"});
+
+    // One total for the whole install: the payload and then this program's copy. Positions never
+    // go back, start at 0 and reach at least the end of the payload (this system's copy routine
+    // reports nothing of its own; copyProgress is tested directly below).
+    const uint32_t payload = ownPayloadSize();
+    const uint32_t total = payload + static_cast<uint32_t>(ownFileSize());
+    ASSERT_GE(recorder.progress.size(), 2u);
+    EXPECT_EQ(recorder.progress.front().first, 0u);
+    uint32_t previous = 0;
+    for (const auto& [position, reportedTotal] : recorder.progress) {
+        EXPECT_EQ(reportedTotal, total);
+        EXPECT_GE(position, previous);
+        EXPECT_LE(position, total);
+        previous = position;
+    }
+    EXPECT_GE(previous, payload);
+    EXPECT_EQ(installer.progressBase, payload);
+
+    // Progress belongs to the unpacking and the copy: it starts right after "Installing files..."
+    // and ends before "Updating registry...".
+    const auto& events = recorder.events;
+    const size_t first = std::find(events.begin(), events.end(), "progress") - events.begin();
+    const size_t last = events.rend() - std::find(events.rbegin(), events.rend(), "progress") - 1;
+    const size_t registry =
+        std::find(events.begin(), events.end(), "status:Updating registry...") - events.begin();
+    ASSERT_GT(first, 0u);
+    EXPECT_EQ(events[first - 1], "status:Installing files...");
+    EXPECT_LT(last, registry);
+}
+
+TEST_F(InstallSequence, RemovesAnEarlierWindowsInstallerProductBeforeUnpacking) {
+    // A real per-user package of the product's first upgrade family, as version 2 was shipped.
+    ASSERT_EQ(testsupport::runAndWait(L"msiexec.exe /i \"" + besideModule(L"earlier-lexmora.msi") + L"\" /qn"), 0u);
+    ASSERT_TRUE(testsupport::keyExists(L"Software\\LexmoraTests\\Msi\\LexmoraEarlier"));
+
+    Installer installer;
+    ASSERT_TRUE(installer.install(recorder, recorder));
+
+    EXPECT_FALSE(testsupport::keyExists(L"Software\\LexmoraTests\\Msi\\LexmoraEarlier")) << "removed";
+    // The order of events: the removal runs after the first status and before the files.
+    const auto& events = recorder.events;
+    ASSERT_GE(events.size(), 4u);
+    EXPECT_EQ(events[0], "status:Uninstalling previous versions...");
+    EXPECT_NE(events[1].find("msiexec.exe\" /quiet /qn /x {7e57c0de-0002-4a00-8000-0000000000a2}"), std::string::npos)
+        << events[1];
+    EXPECT_EQ(events[2], "status:Installing files...");
+    EXPECT_EQ(events[3], "progress");
+    testsupport::deleteKeyTree(L"Software\\LexmoraTests\\Msi");
+}
+
+TEST(CopyProgress, ContinuesTheInstallsRangeFromTheProgressBase) {
+    RecordingFrontEnd recorder;
+    Installer installer;
+    installer.frontEnd = &recorder;
+    installer.progressBase = 1000;
+    auto call = [&](uint64_t total, uint64_t copied, DWORD reason) {
+        LARGE_INTEGER t, c, zero{};
+        t.QuadPart = static_cast<LONGLONG>(total);
+        c.QuadPart = static_cast<LONGLONG>(copied);
+        return copyProgress(t, c, zero, zero, 1, reason, nullptr, nullptr, &installer);
+    };
+    EXPECT_EQ(call(5000, 0, CALLBACK_STREAM_SWITCH), static_cast<DWORD>(PROGRESS_CONTINUE));
+    EXPECT_EQ(call(5000, 2500, CALLBACK_CHUNK_FINISHED), static_cast<DWORD>(PROGRESS_CONTINUE));
+    EXPECT_EQ(call(5000, 5000, CALLBACK_CHUNK_FINISHED), static_cast<DWORD>(PROGRESS_CONTINUE));
+    // At 4 GiB and beyond only the low 32 bits of the counts are used.
+    EXPECT_EQ(call(0x100000100ull, 0x100000010ull, CALLBACK_CHUNK_FINISHED), static_cast<DWORD>(PROGRESS_CONTINUE));
+    EXPECT_EQ(call(0x100000000ull, 0xFFFFFFFFull, CALLBACK_CHUNK_FINISHED), static_cast<DWORD>(PROGRESS_CONTINUE));
+
+    using Report = std::pair<uint32_t, uint32_t>;
+    EXPECT_EQ(recorder.progress,
+              (std::vector<Report>{{1000, 6000}, {3500, 6000}, {6000, 6000}, {1000 + 0x10, 1000 + 0x100},
+                                   // wraps, as the whole 32-bit scale does
+                                   {1000u + 0xFFFFFFFFu, 1000}}));
+}
+
+}  // namespace
+}  // namespace swiftsetup

@@ -1,0 +1,299 @@
+// The real installer program, run quietly as another program would run it, from a clean user:
+// what lands on disk, in the registry and in the Start menu, and what runs afterwards.
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/support/dialog_driver.h"
+#include "tests/support/product_state.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using namespace testsupport;
+
+constexpr uint32_t kFailed = 0xFFFFFFFF;
+
+// The sample application's files as the build staged them (a Linux folder, seen through the Z:
+// drive that Wine maps to the Linux root).
+std::wstring sampleTree() {
+    wchar_t unixPath[4096] = L"";
+    GetEnvironmentVariableW(L"LEXMORA_SAMPLE_TREE", unixPath, 4096);
+    std::wstring path = L"Z:" + std::wstring(unixPath);
+    for (wchar_t& c : path) c = c == L'/' ? L'\\' : c;
+    return path;
+}
+
+std::set<std::wstring> fileSet(const std::wstring& root) {
+    const std::vector<std::wstring> files = filesBelow(root);
+    return std::set<std::wstring>(files.begin(), files.end());
+}
+
+uint32_t runInstaller(const std::wstring& program, const std::wstring& arguments = L"/quiet") {
+    return runAndWait(L"\"" + besideModule(program) + L"\" " + arguments, 180000).value_or(0xDEAD);
+}
+
+uint32_t payloadResourceSize(const std::wstring& program) {
+    HMODULE module = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (module == nullptr) return 0;
+    HRSRC payload = FindResourceW(module, MAKEINTRESOURCEW(256), MAKEINTRESOURCEW(256));
+    const uint32_t size = payload != nullptr ? SizeofResource(module, payload) : 0;
+    FreeLibrary(module);
+    return size;
+}
+
+struct Shortcut {
+    std::wstring target;
+    std::wstring iconPath;
+    int iconIndex = -1;
+};
+std::optional<Shortcut> readShortcut(const std::wstring& file) {
+    std::optional<Shortcut> result;
+    IShellLinkW* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&link)))) {
+        return result;
+    }
+    IPersistFile* persist = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)))) {
+        if (SUCCEEDED(persist->Load(file.c_str(), STGM_READ))) {
+            Shortcut shortcut;
+            wchar_t text[MAX_PATH] = L"";
+            link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
+            shortcut.target = text;
+            link->GetIconLocation(text, MAX_PATH, &shortcut.iconIndex);
+            shortcut.iconPath = text;
+            result = shortcut;
+        }
+        persist->Release();
+    }
+    link->Release();
+    return result;
+}
+
+// The run value names whose command starts the program.
+std::vector<std::wstring> runValuesFor(const std::wstring& program) {
+    std::vector<std::wstring> names;
+    std::wstring wanted = program;
+    CharLowerW(wanted.data());
+    for (const auto& [name, value] : readValues(kRunKey)) {
+        std::wstring command = value.asString();
+        CharLowerW(command.data());
+        if (command == wanted || command.rfind(L"\"" + wanted + L"\"", 0) == 0) names.push_back(name);
+    }
+    return names;
+}
+
+bool nothingOfTheNewVersion() {
+    const ProductPaths paths = productPaths();
+    return !fileExists(paths.uninstaller) && !keyExists(kUninstallKey) && runValuesFor(paths.program).empty() &&
+           !folderExists(paths.shortcutFolder) && processesInFolder(paths.installFolder).empty();
+}
+
+class QuietInstall : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CoInitialize(nullptr);
+        resetProductState();
+    }
+    void TearDown() override {
+        resetProductState();
+        CoUninitialize();
+    }
+    const ProductPaths paths = productPaths();
+};
+
+TEST_F(QuietInstall, InstallsTheSampleApplicationCompletely) {
+    // What an earlier major version and the user left: a bootstrap key with more than the two
+    // values we retire, and autostart values for the program under other names.
+    writeValue(kBootstrapKey, L"path", L"C:\\old\\lexmora.exe");
+    writeValue(kBootstrapKey, L"revision", L"2.4.1");
+    writeValue(kBootstrapKey, L"channel", L"stable");
+    writeValue(kRunKey, L"Lexmora 2", L"\"" + paths.program + L"\" --tray");
+    writeValue(kRunKey, L"lexmora", paths.program);
+
+    ASSERT_EQ(runInstaller(L"lexmora-setup-x64.exe"), 0u);
+
+    // Every payload file, byte for byte, and nothing else but the uninstaller.
+    const std::set<std::wstring> expected = fileSet(sampleTree());
+    ASSERT_FALSE(expected.empty()) << "sample tree " << narrow(sampleTree());
+    std::set<std::wstring> installed = fileSet(paths.installFolder);
+    EXPECT_EQ(installed.erase(L"uninstall.exe"), 1u);
+    EXPECT_EQ(installed, expected);
+    for (const std::wstring& file : expected) {
+        EXPECT_EQ(readFile(paths.installFolder + L"\\" + file), readFile(sampleTree() + L"\\" + file)) << narrow(file);
+    }
+    EXPECT_EQ(readFile(paths.uninstaller), readFile(besideModule(L"lexmora-setup-x64.exe")));
+
+    // The uninstall entry: eleven values, their types and data.
+    const RegistryValues entry = readValues(kUninstallKey);
+    EXPECT_EQ(entry.size(), 11u);
+    auto text = [&](const wchar_t* name) {
+        auto it = entry.find(name);
+        return it != entry.end() && it->second.type == REG_SZ ? it->second.asString() : L"(missing)";
+    };
+    auto number = [&](const wchar_t* name) -> int64_t {
+        auto it = entry.find(name);
+        return it != entry.end() && it->second.type == REG_DWORD ? it->second.asDword() : -1;
+    };
+    EXPECT_EQ(text(L"DisplayIcon"), paths.program + L",0");
+    EXPECT_EQ(text(L"DisplayName"), L"Lexmora");
+    EXPECT_EQ(text(L"DisplayVersion"), L"3.3.8");
+    const uint64_t installerSize = readFile(besideModule(L"lexmora-setup-x64.exe"))->size();
+    EXPECT_EQ(number(L"EstimatedSize"),
+              static_cast<int64_t>((payloadResourceSize(besideModule(L"lexmora-setup-x64.exe")) + installerSize) / 1024));
+    EXPECT_EQ(text(L"InstallLocation"), paths.installFolder);
+    EXPECT_EQ(number(L"NoModify"), 1);
+    EXPECT_EQ(number(L"NoRepair"), 1);
+    EXPECT_EQ(text(L"Publisher"), L"Norvanta A/S");
+    EXPECT_EQ(text(L"UninstallString"), L"\"" + paths.uninstaller + L"\" /uninstall");
+    EXPECT_EQ(text(L"URLInfoAbout"), L"https://norvanta.example/");
+    EXPECT_EQ(text(L"Version"), L"3.3.8");
+
+    // The bootstrap key loses exactly its two values.
+    const RegistryValues bootstrap = readValues(kBootstrapKey);
+    EXPECT_TRUE(keyExists(kBootstrapKey));
+    EXPECT_EQ(bootstrap.size(), 1u);
+    EXPECT_EQ(bootstrap.count(L"channel"), 1u);
+
+    // Exactly one autostart value for the program, named "Lexmora", the bare path.
+    EXPECT_EQ(runValuesFor(paths.program), std::vector<std::wstring>{L"Lexmora"});
+    EXPECT_EQ(readValues(kRunKey)[L"Lexmora"].asString(), paths.program);
+    EXPECT_EQ(readValues(kRunKey)[L"Lexmora"].type, static_cast<DWORD>(REG_SZ));
+
+    // Both shortcuts, read back through the shell.
+    const auto program = readShortcut(paths.programShortcut);
+    ASSERT_TRUE(program.has_value());
+    EXPECT_EQ(program->target, paths.program);
+    EXPECT_EQ(program->iconPath, paths.program);
+    EXPECT_EQ(program->iconIndex, 0);
+    const auto chat = readShortcut(paths.chatShortcut);
+    ASSERT_TRUE(chat.has_value());
+    EXPECT_EQ(chat->target, paths.chatProgram);
+    EXPECT_EQ(chat->iconPath, paths.chatProgram);
+
+    // The application runs, started with "--safe-mode".
+    HWND window = waitForWindow(L"LexmoraSampleWindow", 0, 20000);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(windowText(window), L"Lexmora (safe mode)");
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    const auto running = processesInFolder(paths.installFolder);
+    EXPECT_EQ(running, std::vector<DWORD>{processId});
+}
+
+TEST_F(QuietInstall, AProductThatWindowsInstallerCannotRemoveStopsTheInstall) {
+    // A product code registered under the first upgrade code for a product that is not installed:
+    // msiexec.exe fails for it.
+    const std::wstring family = L"Software\\Microsoft\\Installer\\UpgradeCodes\\E3F0A1D674B258C4E901A7B3C5D9E214";
+    writeValue(family, L"0000000000000000000000000000DEAD", L"");
+    EXPECT_EQ(runInstaller(L"lexmora-setup-x64.exe"), kFailed);
+    deleteKeyTree(family);
+    EXPECT_FALSE(folderExists(paths.installFolder));
+    EXPECT_TRUE(nothingOfTheNewVersion());
+}
+
+TEST_F(QuietInstall, AnEarlierUninstallerThatFailsStopsTheInstall) {
+    writeValue(kUninstallKey, L"UninstallString", L"\"" + besideModule(L"exit_with_code.exe") + L"\" 1 0");
+    EXPECT_EQ(runInstaller(L"lexmora-setup-x64.exe"), kFailed);
+    EXPECT_FALSE(folderExists(paths.installFolder));
+    EXPECT_FALSE(fileExists(paths.uninstaller));
+    EXPECT_TRUE(runValuesFor(paths.program).empty());
+    EXPECT_FALSE(folderExists(paths.shortcutFolder));
+}
+
+TEST_F(QuietInstall, ReplacesAnEarlierInstallationThroughItsOwnUninstaller) {
+    // The first build carries one more file than the second.
+    ASSERT_EQ(runInstaller(L"test-installer-first.exe"), 0u);
+    ASSERT_TRUE(fileExists(paths.installFolder + L"\\only-in-first.txt"));
+    ASSERT_EQ(readFile(paths.uninstaller), readFile(besideModule(L"test-installer-first.exe")));
+    endProcessesInFolder(paths.installFolder);
+
+    ASSERT_EQ(runInstaller(L"lexmora-setup-x64.exe"), 0u);
+    EXPECT_FALSE(fileExists(paths.installFolder + L"\\only-in-first.txt")) << "the first uninstaller ran";
+    std::set<std::wstring> installed = fileSet(paths.installFolder);
+    installed.erase(L"uninstall.exe");
+    EXPECT_EQ(installed, fileSet(sampleTree()));
+    EXPECT_EQ(readFile(paths.uninstaller), readFile(besideModule(L"lexmora-setup-x64.exe")));
+    EXPECT_EQ(readValues(kUninstallKey).size(), 11u);
+}
+
+TEST_F(QuietInstall, ABrokenPayloadStopsAfterTheFilesBeforeTheBreak) {
+    EXPECT_EQ(runInstaller(L"test-installer-broken.exe"), kFailed);
+    // The file before the break is complete; the one being written when the break came exists.
+    EXPECT_EQ(readFile(paths.installFolder + L"\\first.txt").value_or("(missing)"), "complete before the break\n");
+    EXPECT_TRUE(fileExists(paths.installFolder + L"\\second\\broken.txt"));
+    EXPECT_TRUE(nothingOfTheNewVersion());
+    Sleep(500);
+    EXPECT_EQ(waitForWindow(L"LexmoraSampleWindow", 0, 0), nullptr) << "nothing was started";
+}
+
+// Points one of the user's shell folders elsewhere for as long as it lives.
+class RedirectedShellFolder {
+public:
+    RedirectedShellFolder(const wchar_t* name, const std::wstring& target) : name_(name) {
+        HKEY key = nullptr;
+        RegOpenKeyExW(HKEY_CURRENT_USER, kUserShellFolders, 0, KEY_ALL_ACCESS, &key);
+        wchar_t old[MAX_PATH] = L"";
+        DWORD size = sizeof(old);
+        DWORD type = 0;
+        had_ = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS;
+        oldType_ = type;
+        old_ = old;
+        RegSetValueExW(key, name, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(target.c_str()),
+                       static_cast<DWORD>((target.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+    }
+    ~RedirectedShellFolder() {
+        HKEY key = nullptr;
+        RegOpenKeyExW(HKEY_CURRENT_USER, kUserShellFolders, 0, KEY_ALL_ACCESS, &key);
+        if (had_) {
+            RegSetValueExW(key, name_, 0, oldType_, reinterpret_cast<const BYTE*>(old_.c_str()),
+                           static_cast<DWORD>((old_.size() + 1) * sizeof(wchar_t)));
+        } else {
+            RegDeleteValueW(key, name_);
+        }
+        RegCloseKey(key);
+    }
+
+private:
+    static constexpr wchar_t kUserShellFolders[] =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    const wchar_t* name_;
+    bool had_ = false;
+    DWORD oldType_ = REG_EXPAND_SZ;
+    std::wstring old_;
+};
+
+TEST_F(QuietInstall, WithoutALocalApplicationDataFolderNothingIsWritten) {
+    {
+        RedirectedShellFolder missing(L"Local AppData", L"C:\\no such folder\\AppData\\Local");
+        EXPECT_EQ(runInstaller(L"lexmora-setup-x64.exe"), kFailed);
+    }
+    EXPECT_FALSE(folderExists(L"C:\\Apps")) << "nothing below the drive root";
+    EXPECT_FALSE(folderExists(L"C:\\no such folder"));
+    EXPECT_FALSE(keyExists(kUninstallKey));
+    EXPECT_TRUE(runValuesFor(L"\\Apps\\Lexmora 3\\lexmora.exe").empty());
+    EXPECT_TRUE(nothingOfTheNewVersion());
+}
+
+TEST_F(QuietInstall, WithoutAStartMenuTheShortcutsAreSkippedAndTheRestInstalled) {
+    {
+        RedirectedShellFolder missing(L"Start Menu", L"C:\\no such folder\\Start Menu");
+        EXPECT_EQ(runInstaller(L"lexmora-setup-x64.exe"), 0u);
+    }
+    EXPECT_FALSE(folderExists(L"C:\\Kelvora")) << "no shortcuts below the drive root";
+    EXPECT_FALSE(folderExists(L"C:\\no such folder"));
+    EXPECT_FALSE(folderExists(paths.shortcutFolder));
+    EXPECT_TRUE(fileExists(paths.program));
+    EXPECT_EQ(readValues(kUninstallKey).size(), 11u);
+}
+
+}  // namespace

@@ -1,0 +1,128 @@
+// The real installer with its window, under a virtual display: the title and status in the
+// user's language, the error box of a failed install, and a window that closes by itself.
+// Each run is told the language its locale must give (--expect=da|de|en).
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "tests/support/dialog_driver.h"
+#include "tests/support/product_state.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using namespace testsupport;
+
+std::string language = "en";
+
+struct Texts {
+    const wchar_t* title;
+    const wchar_t* uninstalling;
+    const wchar_t* installFailed;
+};
+Texts texts() {
+    if (language == "da") {
+        return {L"Lexmora - Installationsprogram", L"Afinstallerer tidligere versioner...",
+                L"Installationen mislykkedes.\r\n\r\n"};
+    }
+    if (language == "de") {
+        return {L"Lexmora - Installationsprogramm", L"Deinstalliert vorherige Versionen...",
+                L"Installationsfehler.\r\n\r\n"};
+    }
+    return {L"Lexmora Installer", L"Uninstalling previous versions...", L"Installation failed.\r\n\r\n"};
+}
+
+std::wstring systemText(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                            FORMAT_MESSAGE_FROM_SYSTEM,
+                                        nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                                        reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+    std::wstring text(buffer, length);
+    LocalFree(buffer);
+    return text;
+}
+
+class WindowedInstall : public ::testing::Test {
+protected:
+    void SetUp() override { resetProductState(); }
+    void TearDown() override { resetProductState(); }
+    const ProductPaths paths = productPaths();
+};
+
+TEST_F(WindowedInstall, RunsBehindAWindowInTheUsersLanguageThatClosesByItself) {
+    // An earlier installation whose uninstaller takes a moment: long enough to look at the window.
+    writeValue(kUninstallKey, L"UninstallString", L"\"" + besideModule(L"exit_with_code.exe") + L"\" 0 2500");
+
+    RunningProgram installer(L"\"" + besideModule(L"lexmora-setup-x64.exe") + L"\"");
+    HWND window = waitForWindow(L"SwiftSetupClass", installer.processId(), 20000);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(windowText(window), texts().title);
+    HWND status = FindWindowExW(window, nullptr, L"Static", nullptr);
+    ASSERT_NE(status, nullptr);
+    // The window shows before the worker sets its first status: give it a moment.
+    std::wstring statusText;
+    for (int i = 0; i < 500 && statusText.empty(); ++i, Sleep(10)) statusText = windowText(status);
+    EXPECT_EQ(statusText, texts().uninstalling);
+
+    EXPECT_EQ(installer.exitCode(60000), 0u);
+    EXPECT_FALSE(IsWindow(window)) << "the window closed by itself";
+    EXPECT_TRUE(fileExists(paths.program));
+    EXPECT_TRUE(fileExists(paths.uninstaller));
+    EXPECT_EQ(readValues(kUninstallKey).size(), 11u);
+    EXPECT_TRUE(fileExists(paths.programShortcut));
+    EXPECT_TRUE(fileExists(paths.chatShortcut));
+    EXPECT_NE(waitForWindow(L"LexmoraSampleWindow", 0, 20000), nullptr) << "the application was started";
+}
+
+TEST_F(WindowedInstall, ABrokenPayloadIsReportedInABoxThenTheWindowCloses) {
+    RunningProgram installer(L"\"" + besideModule(L"test-installer-broken.exe") + L"\"");
+    HWND window = waitForWindow(L"SwiftSetupClass", installer.processId(), 20000);
+    ASSERT_NE(window, nullptr);
+    const auto box = waitForMessageBox(installer.processId(), 30000);
+    ASSERT_TRUE(box.has_value());
+    EXPECT_EQ(box->owner, window);
+    EXPECT_EQ(box->caption, texts().title);
+    const wchar_t* decompression = language == "da"   ? L"Udpakning mislykkedes."
+                                   : language == "de" ? L"Fehler bei der Dekomprimierung"
+                                                      : L"Decompression failed.";
+    EXPECT_EQ(box->text, std::wstring(texts().installFailed) + decompression);
+    EXPECT_EQ(box->buttons, std::vector<int>{IDOK});
+    // (Icon handles are the box's process's own under Wine; the window test of the front end
+    // checks the warning icon in-process.)
+
+    clickButton(box->box, IDOK);
+    EXPECT_EQ(installer.exitCode(30000), 0u) << "a windowed run exits with 0 even after a failure";
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_FALSE(fileExists(paths.uninstaller));
+    EXPECT_FALSE(keyExists(kUninstallKey));
+}
+
+TEST_F(WindowedInstall, WithoutALocalApplicationDataFolderTheBoxSaysSo) {
+    constexpr wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    const std::wstring old = readValues(kShellFolders)[L"Local AppData"].asString();
+    writeValue(kShellFolders, L"Local AppData", L"C:\\no such folder\\Local", REG_EXPAND_SZ);
+
+    RunningProgram installer(L"\"" + besideModule(L"lexmora-setup-x64.exe") + L"\"");
+    const auto box = waitForMessageBox(installer.processId(), 30000);
+    writeValue(kShellFolders, L"Local AppData", old, REG_EXPAND_SZ);
+    ASSERT_TRUE(box.has_value());
+    EXPECT_EQ(box->caption, texts().title);
+    EXPECT_EQ(box->text, std::wstring(texts().installFailed) + systemText(ERROR_PATH_NOT_FOUND));
+    clickButton(box->box, IDOK);
+    EXPECT_EQ(installer.exitCode(30000), 0u);
+    EXPECT_FALSE(keyExists(kUninstallKey));
+    EXPECT_FALSE(folderExists(L"C:\\Apps"));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--expect=", 9) == 0) language = argv[i] + 9;
+    }
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,139 @@
+// The path reasoning that decides whether an uninstall entry's folder may be deleted.
+#include "remove/location_guard.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "install/autostart_match.h"
+
+namespace swiftsetup {
+namespace {
+
+std::string canonical(const std::string& path) {
+    return canonicalFolderPath(path).value_or("<refused>");
+}
+
+TEST(CanonicalFolderPath, WritesEveryPathOfOneFolderTheSameWay) {
+    const std::string expected = "C:\\Users\\bo\\AppData\\Local\\Apps\\Lexmora 3";
+    for (const char* spelling : {
+             "C:\\Users\\bo\\AppData\\Local\\Apps\\Lexmora 3",
+             "C:\\Users\\bo\\AppData\\Local\\Apps\\Lexmora 3\\",
+             "C:\\Users\\bo\\AppData\\Local\\Apps\\Lexmora 3\\\\\\",
+             "C:/Users/bo/AppData/Local/Apps/Lexmora 3/",
+             "C:\\Users\\\\bo\\.\\AppData\\Local\\Temp\\..\\Apps\\Lexmora 3",
+             "C:\\Users\\bo\\AppData\\Local\\Apps\\Lexmora 3\\sub\\..",
+             "\\\\?\\C:\\Users\\bo\\AppData\\Local\\Apps\\Lexmora 3",
+         }) {
+        EXPECT_EQ(canonical(spelling), expected) << spelling;
+    }
+    EXPECT_EQ(canonical("c:\\users\\BO"), "c:\\users\\BO") << "letter case is the caller's";
+}
+
+TEST(CanonicalFolderPath, DrivesAndSharesKeepTheirRoots) {
+    EXPECT_EQ(canonical("C:\\"), "C:\\");
+    EXPECT_EQ(canonical("C:/"), "C:\\");
+    EXPECT_EQ(canonical("C:\\.."), "C:\\") << "above the root stays at the root";
+    EXPECT_EQ(canonical("C:\\Users\\..\\..\\.."), "C:\\");
+    EXPECT_EQ(canonical("\\\\?\\D:\\"), "D:\\");
+    EXPECT_EQ(canonical("\\\\server\\share"), "\\\\server\\share");
+    EXPECT_EQ(canonical("\\\\server\\share\\"), "\\\\server\\share");
+    EXPECT_EQ(canonical("//server/share/apps/../x"), "\\\\server\\share\\x");
+    EXPECT_EQ(canonical("\\\\server\\share\\.."), "\\\\server\\share");
+    EXPECT_EQ(canonical("\\\\?\\UNC\\server\\share\\apps"), "\\\\server\\share\\apps");
+}
+
+TEST(CanonicalFolderPath, RefusesWhatDoesNotNameOneFolderOnItsOwn) {
+    for (const char* path : {
+             "", "Lexmora 3", ".\\Lexmora 3", "..\\..", "Apps\\Lexmora 3", "\\Apps\\Lexmora 3",
+             "/Apps", "C:", "C:Apps", "1:\\x", "\\\\server", "\\\\server\\", "\\\\.\\C:\\x",
+             "\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1", "\\\\.\\pipe\\x", "\\??\\C:\\x",
+             // Names Windows would read differently from the way they are written.
+             "C:\\Users.", "C:\\Users\\bo.\\AppData", "C:\\Users\\bo \\x", "C:\\x\\...",
+             "C:\\x\\folder::$INDEX_ALLOCATION", "C:\\x:stream", "C:\\x\\*", "C:\\x\\a?b",
+             "C:\\x\\a\"b", "C:\\x\\a<b", "C:\\x\\a|b", "C:\\x\\a\tb",
+         }) {
+        EXPECT_EQ(canonicalFolderPath(path), std::nullopt) << path;
+    }
+}
+
+TEST(CanonicalFolderPath, KeepsNamesThatMerelyContainDots) {
+    EXPECT_EQ(canonical("C:\\x\\..hidden\\.config\\a.b"), "C:\\x\\..hidden\\.config\\a.b");
+    EXPECT_EQ(canonical("C:\\Program Files (x86)\\Æøå"), "C:\\Program Files (x86)\\Æøå");
+}
+
+TEST(VolumeRootsAndContainment, CompareWholeNamesOnly) {
+    EXPECT_TRUE(isVolumeRoot("C:\\"));
+    EXPECT_TRUE(isVolumeRoot("\\\\server\\share"));
+    EXPECT_FALSE(isVolumeRoot("C:\\x"));
+    EXPECT_FALSE(isVolumeRoot("\\\\server\\share\\x"));
+
+    EXPECT_TRUE(isSameOrBelow("C:\\Users\\bo", "C:\\Users\\bo"));
+    EXPECT_TRUE(isSameOrBelow("C:\\Users\\bo\\Desktop", "C:\\Users\\bo"));
+    EXPECT_TRUE(isSameOrBelow("C:\\Users", "C:\\"));
+    EXPECT_FALSE(isSameOrBelow("C:\\Users\\bob", "C:\\Users\\bo")) << "a longer name is another folder";
+    EXPECT_FALSE(isSameOrBelow("C:\\Users", "C:\\Users\\bo"));
+    EXPECT_FALSE(isSameOrBelow("D:\\Users", "C:\\"));
+}
+
+// Facts of a typical user, folded as the Windows side folds them (here: ASCII letters).
+LocationFacts factsFor(const std::string& location, bool holdsProgram) {
+    auto fold = [](const std::string& path) { return lowerAscii(canonicalFolderPath(path).value()); };
+    LocationFacts facts;
+    facts.location = fold(location);
+    facts.holdsProgramFile = holdsProgram;
+    facts.ownInstallFolder = fold("C:\\Users\\Bo\\AppData\\Local\\Apps\\Lexmora 3");
+    for (const char* known : {"C:\\Users\\Bo", "C:\\Users\\Bo\\AppData\\Local", "C:\\Users\\Bo\\AppData\\Roaming",
+                              "C:\\Users\\Bo\\Desktop", "D:\\Docs", "C:\\Program Files", "C:\\Windows",
+                              "C:\\Users\\Bo\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu"}) {
+        facts.protectedFolders.push_back(fold(known));
+    }
+    return facts;
+}
+
+TEST(JudgeInstallLocation, OurOwnFolderAlwaysPasses) {
+    EXPECT_EQ(judgeInstallLocation(factsFor("C:\\Users\\Bo\\AppData\\Local\\Apps\\Lexmora 3", false)),
+              LocationVerdict::Removable);
+    EXPECT_EQ(judgeInstallLocation(factsFor("c:/users/bo/appdata/local/apps/LEXMORA 3/", false)),
+              LocationVerdict::Removable);
+}
+
+TEST(JudgeInstallLocation, AnotherFolderPassesOnlyWithOurProgramInIt) {
+    EXPECT_EQ(judgeInstallLocation(factsFor("E:\\Tools\\Lexmora", true)), LocationVerdict::Removable);
+    EXPECT_EQ(judgeInstallLocation(factsFor("E:\\Tools\\Lexmora", false)), LocationVerdict::NotAnInstallation);
+    EXPECT_EQ(judgeInstallLocation(factsFor("C:\\Users\\Bo\\Holiday photos", false)),
+              LocationVerdict::NotAnInstallation);
+}
+
+TEST(JudgeInstallLocation, RootsAndKnownFoldersAreRefusedEvenWithOurProgramInThem) {
+    for (const char* root : {"C:\\", "d:/", "C:\\Users\\..", "\\\\nas\\home"}) {
+        EXPECT_EQ(judgeInstallLocation(factsFor(root, true)), LocationVerdict::VolumeRoot) << root;
+    }
+    for (const char* folder : {"C:\\Users\\Bo", "c:\\users\\bo\\", "C:\\Users", "C:\\Users\\Bo\\AppData",
+                               "C:\\USERS\\BO\\APPDATA\\LOCAL", "C:\\Users\\Bo\\AppData\\Local\\Apps\\..",
+                               "C:\\Users\\Bo\\Desktop", "D:\\Docs", "C:\\Program Files", "C:\\Windows",
+                               "C:\\Users\\Bo\\AppData\\Roaming\\Microsoft"}) {
+        EXPECT_EQ(judgeInstallLocation(factsFor(folder, true)), LocationVerdict::ProtectedFolder) << folder;
+    }
+    // Below a known folder is fine: that is where per-user programs live.
+    EXPECT_EQ(judgeInstallLocation(factsFor("C:\\Users\\Bo\\Desktop\\Lexmora", true)), LocationVerdict::Removable);
+}
+
+TEST(JudgeInstallLocation, TheResolvedFormCountsToo) {
+    // "C:\Documents and Settings\Bo" is a junction to the profile: only its target gives it away.
+    LocationFacts facts = factsFor("C:\\Documents and Settings\\Bo", true);
+    EXPECT_EQ(judgeInstallLocation(facts), LocationVerdict::Removable);
+    facts.resolvedForms.push_back(lowerAscii("C:\\Users\\Bo"));
+    EXPECT_EQ(judgeInstallLocation(facts), LocationVerdict::ProtectedFolder);
+    facts.resolvedForms = {"z:\\"};
+    EXPECT_EQ(judgeInstallLocation(facts), LocationVerdict::VolumeRoot);
+}
+
+TEST(JudgeInstallLocation, NoLocationIsNoFolder) {
+    LocationFacts facts;
+    EXPECT_EQ(judgeInstallLocation(facts), LocationVerdict::NotAbsolute);
+}
+
+}  // namespace
+}  // namespace swiftsetup

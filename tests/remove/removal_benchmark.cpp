@@ -1,0 +1,95 @@
+// Prints how long the removal's parts take on this machine: the tree removal of an installation-
+// sized tree, ending running instances with the process list walked, and the location guard.
+//   remove_benchmark [files per folder] [folders]
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "install/installer.h"
+#include "remove/install_location.h"
+#include "remove/process_termination.h"
+#include "tests/support/recording_front_end.h"
+#include "tests/remove/removal_state.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+double secondsSince(const LARGE_INTEGER& start) {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+LARGE_INTEGER now() {
+    LARGE_INTEGER value;
+    QueryPerformanceCounter(&value);
+    return value;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace testsupport;
+    using namespace removaltest;
+    const int filesPerFolder = argc > 1 ? std::atoi(argv[1]) : 20;
+    const int folders = argc > 2 ? std::atoi(argv[2]) : 50;
+
+    // Tree removal: folders two levels deep, small files (the cost is per entry, not per byte).
+    {
+        TemporaryFolder temp;
+        const std::wstring root = temp / L"tree";
+        CreateDirectoryW(root.c_str(), nullptr);
+        for (int f = 0; f < folders; ++f) {
+            const std::wstring folder = root + L"\\group " + std::to_wstring(f % 10);
+            CreateDirectoryW(folder.c_str(), nullptr);
+            const std::wstring sub = folder + L"\\part " + std::to_wstring(f);
+            CreateDirectoryW(sub.c_str(), nullptr);
+            for (int i = 0; i < filesPerFolder; ++i) writeFile(sub + L"\\file" + std::to_wstring(i) + L".dat", "x");
+        }
+        swiftsetup::RecordingFrontEnd frontEnd;
+        swiftsetup::Installer installer;
+        installer.frontEnd = &frontEnd;
+        const LARGE_INTEGER start = now();
+        installer.removeTree(narrow(root), 0, 100, 100);
+        const double seconds = secondsSince(start);
+        std::printf("removeTree: %zu entries in %.3f s (%.1f us per entry), %s\n", frontEnd.progress.size(), seconds,
+                    seconds * 1e6 / static_cast<double>(frontEnd.progress.size()),
+                    GetFileAttributesW(root.c_str()) == INVALID_FILE_ATTRIBUTES ? "all removed" : "NOT all removed");
+    }
+
+    // Ending instances: the cost of one walk over every process with nothing to end, and of a
+    // walk that ends two instances (each followed by the wait for its end).
+    {
+        TemporaryFolder temp;
+        const std::wstring program = temp / L"lexmora.exe";
+        CopyFileW(besideModule(L"run_until_told.exe").c_str(), program.c_str(), FALSE);
+        DWORD ids[4096];
+        DWORD bytes = 0;
+        EnumProcesses(ids, sizeof(ids), &bytes);
+        LARGE_INTEGER start = now();
+        swiftsetup::terminateProcessesByPath(narrow(temp / L"absent.exe"));
+        std::printf("terminateProcessesByPath, nothing to end: %.1f ms over %lu processes\n",
+                    secondsSince(start) * 1e3, bytes / 4);
+        std::vector<std::unique_ptr<RunningProgram>> running;
+        running.push_back(std::make_unique<RunningProgram>(L"\"" + program + L"\"", nullptr));
+        running.push_back(std::make_unique<RunningProgram>(L"\"" + program + L"\"", nullptr));
+        start = now();
+        swiftsetup::terminateProcessesByPath(narrow(program));
+        std::printf("terminateProcessesByPath, two instances ended: %.1f ms\n", secondsSince(start) * 1e3);
+    }
+
+    // The guard: every known folder looked up and resolved once.
+    {
+        std::string folder;
+        const LARGE_INTEGER start = now();
+        swiftsetup::checkInstallLocation(narrow(productPaths().installFolder), folder);
+        std::printf("checkInstallLocation: %.1f ms\n", secondsSince(start) * 1e3);
+    }
+    return 0;
+}

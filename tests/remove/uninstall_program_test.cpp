@@ -1,0 +1,297 @@
+// The uninstaller as Windows runs it: the real program with "/uninstall", quiet or behind its
+// window, against an installation planted in the prefix's user.
+#include <windows.h>
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "install/installer.h"
+#include "tests/remove/removal_state.h"
+#include "tests/support/dialog_driver.h"
+#include "tests/support/test_support.h"
+#include "text/catalogue.h"
+#include "text/translate.h"
+#include "ui/dummy_logger.h"
+#include "ui/graphical_interface.h"
+
+namespace swiftsetup {
+namespace {
+
+using namespace testsupport;
+using namespace removaltest;
+
+// The language the run's locale must give (--language=da|de|en); English when not given.
+std::string expectedLanguage = "en";
+
+Language language() {
+    if (expectedLanguage == "da") return Language::Danish;
+    if (expectedLanguage == "de") return Language::German;
+    return Language::English;
+}
+
+bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// The names left in a folder, sorted by the listing.
+std::vector<std::wstring> folderContents(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (std::wcscmp(entry.cFileName, L".") != 0 && std::wcscmp(entry.cFileName, L"..") != 0) {
+            names.push_back(entry.cFileName);
+        }
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return names;
+}
+
+class UninstallProgram : public testing::Test {
+protected:
+    void SetUp() override {
+        resetRemovalState();
+        ASSERT_TRUE(fileExists(setupProgram)) << "the installer is built beside the tests";
+        ASSERT_TRUE(plantInstallation(setupProgram));
+        files = filesBelow(paths.installFolder);
+        entries = entriesInTree(paths.installFolder);
+    }
+    void TearDown() override { resetRemovalState(); }
+
+    void expectEverythingInPlace(const std::vector<std::unique_ptr<RunningProgram>>& programs) {
+        for (const auto& program : programs) EXPECT_TRUE(program->running());
+        EXPECT_EQ(filesBelow(paths.installFolder), files);
+        EXPECT_TRUE(fileExists(paths.programShortcut));
+        EXPECT_TRUE(fileExists(paths.chatShortcut));
+        EXPECT_EQ(runValuesStartingProgram(paths.program).size(), 3u);
+        EXPECT_TRUE(keyExists(kUninstallKey));
+    }
+
+    // Everything gone but the uninstaller that ran from the folder, if it did.
+    void expectRemoved(const std::vector<std::unique_ptr<RunningProgram>>& programs, bool ranFromFolder) {
+        for (const auto& program : programs) EXPECT_EQ(program->exitCode(), 0u) << "ended by the uninstaller";
+        if (ranFromFolder) {
+            EXPECT_EQ(folderContents(paths.installFolder), std::vector<std::wstring>{L"uninstall.exe"});
+        } else {
+            EXPECT_FALSE(exists(paths.installFolder));
+        }
+        EXPECT_FALSE(exists(paths.shortcutFolder));
+        EXPECT_TRUE(runValuesStartingProgram(paths.program).empty());
+        EXPECT_TRUE(readString(kRunKey, kForeignRunValue).has_value());
+        EXPECT_FALSE(keyExists(kUninstallKey));
+    }
+
+    const ProductPaths paths = productPaths();
+    const std::wstring setupProgram = besideModule(L"lexmora-setup-x64.exe");
+    std::vector<std::wstring> files;  // as planted
+    size_t entries = 0;
+};
+
+// What Windows starts, with " /quiet" added as a later installer adds it.
+std::wstring registeredCommand() {
+    return readString(kUninstallKey, L"UninstallString").value_or(L"");
+}
+
+TEST_F(UninstallProgram, QuietFromTheInstallationFolderLeavesOnlyItself) {
+    const auto programs = startPlantedPrograms();
+    const std::wstring command = registeredCommand();
+    ASSERT_EQ(command, L"\"" + paths.uninstaller + L"\" /uninstall");
+
+    EXPECT_EQ(runAndWait(command + L" /quiet", 60000), 0u);
+
+    expectRemoved(programs, true);
+}
+
+TEST_F(UninstallProgram, QuietFromElsewhereRemovesTheWholeFolder) {
+    const auto programs = startPlantedPrograms();
+    EXPECT_EQ(runAndWait(L"\"" + setupProgram + L"\" /quiet /uninstall", 60000), 0u);
+    expectRemoved(programs, false);
+}
+
+TEST_F(UninstallProgram, QuietKeepsAStartMenuFolderWithForeignFiles) {
+    ASSERT_TRUE(writeFile(paths.shortcutFolder + L"\\Notes.txt", "mine"));
+    EXPECT_EQ(runAndWait(L"\"" + setupProgram + L"\" /uninstall /quiet", 60000), 0u);
+    EXPECT_FALSE(exists(paths.programShortcut));
+    EXPECT_FALSE(exists(paths.chatShortcut));
+    EXPECT_TRUE(fileExists(paths.shortcutFolder + L"\\Notes.txt"));
+    EXPECT_FALSE(keyExists(kUninstallKey));
+}
+
+// A windowed run of the registered uninstaller, up to its confirmation box.
+class WindowedRun {
+public:
+    explicit WindowedRun(const std::wstring& commandLine) {
+        std::wstring writable = commandLine;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION info{};
+        if (CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+            CloseHandle(info.hThread);
+            process_ = info.hProcess;
+            id_ = info.dwProcessId;
+        }
+    }
+    ~WindowedRun() {
+        if (process_ == nullptr) return;
+        if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process_, 1);
+            WaitForSingleObject(process_, 10000);
+        }
+        CloseHandle(process_);
+    }
+    WindowedRun(const WindowedRun&) = delete;
+    WindowedRun& operator=(const WindowedRun&) = delete;
+
+    DWORD id() const { return id_; }
+    std::optional<DWORD> exitCode(DWORD timeoutMs) const {
+        if (WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
+        DWORD code = 0;
+        GetExitCodeProcess(process_, &code);
+        return code;
+    }
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD id_ = 0;
+};
+
+// The box asks in the user's language, above the window titled in it, with Yes and No.
+struct Confirmation {
+    HWND box = nullptr;
+    HWND window = nullptr;
+};
+
+Confirmation expectConfirmation(const WindowedRun& run) {
+    const std::optional<MessageBoxInfo> box = waitForMessageBox(run.id(), 30000);
+    if (!box) {
+        ADD_FAILURE() << "no confirmation box";
+        return {};
+    }
+    EXPECT_EQ(narrow(box->caption), lookup(language(), "#uninstaller_confirm_title"));
+    EXPECT_EQ(narrow(box->text), lookup(language(), "#uninstaller_confirm_message"));
+    EXPECT_NE(std::find(box->buttons.begin(), box->buttons.end(), IDYES), box->buttons.end());
+    EXPECT_NE(std::find(box->buttons.begin(), box->buttons.end(), IDNO), box->buttons.end());
+    HWND window = waitForWindow(L"SwiftSetupClass", run.id(), 5000);
+    EXPECT_NE(window, nullptr) << "the main window is shown";
+    if (window != nullptr) {
+        EXPECT_EQ(narrow(windowText(window)), lookup(language(), "#window_title"));
+        EXPECT_EQ(box->owner, window) << "the box belongs to the window";
+    }
+    return {box->box, window};
+}
+
+// True once the window has gone, within the time.
+bool waitUntilClosed(HWND window, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (IsWindow(window)) {
+        if (GetTickCount64() > deadline) return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+TEST_F(UninstallProgram, WindowedNoLeavesEverythingAndCloses) {
+    const auto programs = startPlantedPrograms();
+    WindowedRun run(registeredCommand());
+    const Confirmation confirmation = expectConfirmation(run);
+    ASSERT_NE(confirmation.box, nullptr);
+    ASSERT_NE(confirmation.window, nullptr);
+
+    clickButton(confirmation.box, IDNO);
+
+    EXPECT_TRUE(waitUntilClosed(confirmation.window, 30000)) << "the window closes by itself";
+    EXPECT_EQ(run.exitCode(30000), 0u);
+    expectEverythingInPlace(programs);
+}
+
+TEST_F(UninstallProgram, WindowedYesRemovesEverything) {
+    const auto programs = startPlantedPrograms();
+    WindowedRun run(registeredCommand());
+    const Confirmation confirmation = expectConfirmation(run);
+    ASSERT_NE(confirmation.box, nullptr);
+
+    clickButton(confirmation.box, IDYES);
+
+    EXPECT_TRUE(waitUntilClosed(confirmation.window, 60000)) << "the window closes when done";
+    EXPECT_EQ(run.exitCode(60000), 0u);
+    expectRemoved(programs, true);
+}
+
+// The window's own progress bar, watched from inside: the uninstall runs on the window's worker
+// thread in this process while a helper thread plays the user.
+struct ProgressLog {
+    std::vector<std::pair<UINT, LPARAM>> messages;  // PBM_SETRANGE32 (total) and PBM_SETPOS (position)
+    LRESULT positionBefore = -1;
+    LRESULT positionAfter = -1;
+    WNDPROC original = nullptr;
+    HWND bar = nullptr;
+};
+ProgressLog progressLog;
+
+LRESULT CALLBACK recordProgress(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == PBM_SETRANGE32) progressLog.messages.emplace_back(message, lParam);
+    if (message == PBM_SETPOS) progressLog.messages.emplace_back(message, static_cast<LPARAM>(wParam));
+    if (message == WM_DESTROY) progressLog.positionAfter = CallWindowProcW(progressLog.original, window, PBM_GETPOS, 0, 0);
+    return CallWindowProcW(progressLog.original, window, message, wParam, lParam);
+}
+
+DWORD WINAPI answerYes(LPVOID) {
+    const std::optional<MessageBoxInfo> box = waitForMessageBox(GetCurrentProcessId(), 30000);
+    if (!box || box->owner == nullptr) return 1;
+    progressLog.bar = findChild(box->owner, PROGRESS_CLASSW);
+    if (progressLog.bar == nullptr) return 1;
+    progressLog.positionBefore = SendMessageW(progressLog.bar, PBM_GETPOS, 0, 0);
+    progressLog.original = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(progressLog.bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&recordProgress)));
+    clickButton(box->box, IDYES);
+    return 0;
+}
+
+TEST_F(UninstallProgram, WindowedProgressRunsFromZeroToOneHundred) {
+    const auto programs = startPlantedPrograms();
+    HANDLE user = CreateThread(nullptr, 0, &answerYes, nullptr, 0, nullptr);
+    ASSERT_NE(user, nullptr);
+    {
+        Installer installer;
+        GraphicalInterface window(translate("#window_title"), installer);
+        DummyLogger logger;
+        EXPECT_TRUE(window.uninstall(logger));
+    }
+    WaitForSingleObject(user, 30000);
+    DWORD userResult = 1;
+    GetExitCodeThread(user, &userResult);
+    CloseHandle(user);
+    ASSERT_EQ(userResult, 0u) << "the box and the progress bar were found";
+
+    EXPECT_EQ(progressLog.positionBefore, 0);
+    ASSERT_FALSE(progressLog.messages.empty());
+    LPARAM previous = 0;
+    size_t positions = 0;
+    for (const auto& [message, value] : progressLog.messages) {
+        if (message == PBM_SETRANGE32) {
+            EXPECT_EQ(value, 100);
+        } else {
+            EXPECT_GE(value, previous);
+            previous = value;
+            ++positions;
+        }
+    }
+    EXPECT_EQ(positions, entries) << "one step per file and folder";
+    EXPECT_EQ(previous, 100);
+    EXPECT_EQ(progressLog.positionAfter, 100) << "the bar stands at its end when the window closes";
+    expectRemoved(programs, false);
+}
+
+}  // namespace
+}  // namespace swiftsetup
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--language=", 11) == 0) swiftsetup::expectedLanguage = argv[i] + 11;
+    }
+    return RUN_ALL_TESTS();
+}

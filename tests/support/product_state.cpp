@@ -1,0 +1,248 @@
+#include "tests/support/product_state.h"
+
+#include <objbase.h>
+#include <psapi.h>
+#include <shlwapi.h>
+#include <shlobj.h>
+
+#include "tests/support/test_support.h"
+
+namespace testsupport {
+namespace {
+
+std::wstring shellFolder(int csidl) {
+    wchar_t path[MAX_PATH] = L"";
+    SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+
+std::wstring lower(std::wstring text) {
+    CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+}  // namespace
+
+ProductPaths productPaths() {
+    ProductPaths p;
+    p.profile = shellFolder(CSIDL_PROFILE);
+    p.localAppData = shellFolder(CSIDL_LOCAL_APPDATA);
+    p.installFolder = p.localAppData + L"\\Apps\\Lexmora 3";
+    p.program = p.installFolder + L"\\lexmora.exe";
+    p.chatProgram = p.installFolder + L"\\parlavo.exe";
+    p.uninstaller = p.installFolder + L"\\uninstall.exe";
+    p.startMenu = shellFolder(CSIDL_STARTMENU);
+    p.shortcutFolder = p.startMenu + L"\\Kelvora";
+    p.programShortcut = p.shortcutFolder + L"\\Lexmora.lnk";
+    p.chatShortcut = p.shortcutFolder + L"\\Kelvora Chat.lnk";
+    return p;
+}
+
+std::wstring RegistryValue::asString() const {
+    std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
+    while (!text.empty() && text.back() == L'\0') text.pop_back();
+    return text;
+}
+
+uint32_t RegistryValue::asDword() const {
+    uint32_t value = 0;
+    if (data.size() == sizeof(value)) memcpy(&value, data.data(), sizeof(value));
+    return value;
+}
+
+RegistryValues readValues(const std::wstring& key) {
+    RegistryValues values;
+    HKEY handle = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return values;
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[16384];
+        DWORD nameLength = 16384, type = 0, size = 0;
+        if (RegEnumValueW(handle, index, name, &nameLength, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
+        RegistryValue value;
+        value.type = type;
+        value.data.resize(size);
+        DWORD readSize = size;
+        RegQueryValueExW(handle, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value.data.data()), &readSize);
+        value.data.resize(readSize);
+        values[std::wstring(name, nameLength)] = value;
+    }
+    RegCloseKey(handle);
+    return values;
+}
+
+std::vector<std::wstring> valueNamesInOrder(const std::wstring& key) {
+    std::vector<std::wstring> names;
+    HKEY handle = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return names;
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[16384];
+        DWORD nameLength = 16384;
+        if (RegEnumValueW(handle, index, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.emplace_back(name, nameLength);
+    }
+    RegCloseKey(handle);
+    return names;
+}
+
+bool keyExists(const std::wstring& key) {
+    HKEY handle = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
+    RegCloseKey(handle);
+    return true;
+}
+
+std::optional<std::wstring> readString(const std::wstring& key, const std::wstring& name) {
+    const RegistryValues values = readValues(key);
+    const auto value = values.find(name);
+    if (value == values.end()) return std::nullopt;
+    return value->second.asString();
+}
+
+void writeValue(const std::wstring& key, const std::wstring& name, const std::wstring& data, DWORD type) {
+    HKEY handle = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr) !=
+        ERROR_SUCCESS) {
+        return;
+    }
+    RegSetValueExW(handle, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.c_str()),
+                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(handle);
+}
+
+void deleteValue(const std::wstring& key, const std::wstring& name) {
+    HKEY handle = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_SET_VALUE, &handle) != ERROR_SUCCESS) return;
+    RegDeleteValueW(handle, name.c_str());
+    RegCloseKey(handle);
+}
+
+void deleteKeyTree(const std::wstring& key) { SHDeleteKeyW(HKEY_CURRENT_USER, key.c_str()); }
+
+bool makeShortcut(const std::wstring& path, const std::wstring& target) {
+    CoInitialize(nullptr);
+    IShellLinkW* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&link)))) {
+        return false;
+    }
+    link->SetPath(target.c_str());
+    link->SetIconLocation(target.c_str(), 0);
+    IPersistFile* file = nullptr;
+    bool saved = false;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        saved = SUCCEEDED(file->Save(path.c_str(), TRUE));
+        file->Release();
+    }
+    link->Release();
+    return saved;
+}
+
+std::vector<std::wstring> filesBelow(const std::wstring& folder) {
+    std::vector<std::wstring> files;
+    std::vector<std::wstring> pending{L""};
+    while (!pending.empty()) {
+        const std::wstring relative = pending.back();
+        pending.pop_back();
+        WIN32_FIND_DATAW entry;
+        HANDLE search = FindFirstFileW((folder + L"\\" + relative + L"*").c_str(), &entry);
+        if (search == INVALID_HANDLE_VALUE) continue;
+        do {
+            const std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..") continue;
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+                pending.push_back(relative + name + L"\\");
+            } else {
+                files.push_back(relative + name);
+            }
+        } while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+    return files;
+}
+
+RunningProgram::RunningProgram(const std::wstring& commandLine, const wchar_t* windowClass) {
+    std::wstring writable = commandLine;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+        return;
+    }
+    CloseHandle(info.hThread);
+    process_ = info.hProcess;
+    id_ = info.dwProcessId;
+    if (windowClass == nullptr) return;
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        for (HWND window = FindWindowW(windowClass, nullptr); window != nullptr;
+             window = FindWindowExW(nullptr, window, windowClass, nullptr)) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == id_) return;
+        }
+        Sleep(50);
+    }
+}
+
+RunningProgram::~RunningProgram() {
+    if (process_ == nullptr) return;
+    if (running()) {
+        TerminateProcess(process_, 1);
+        WaitForSingleObject(process_, 10000);
+    }
+    CloseHandle(process_);
+}
+
+bool RunningProgram::running() const { return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+
+std::optional<DWORD> RunningProgram::exitCode(DWORD timeoutMs) const {
+    if (WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
+    return code;
+}
+
+std::vector<DWORD> processesInFolder(const std::wstring& folder) {
+    std::vector<DWORD> ids(4096), found;
+    DWORD bytes = 0;
+    if (!EnumProcesses(ids.data(), static_cast<DWORD>(ids.size() * sizeof(DWORD)), &bytes)) return found;
+    const std::wstring prefix = lower(folder) + L"\\";
+    for (DWORD i = 0; i < bytes / sizeof(DWORD); ++i) {
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ids[i]);
+        if (process == nullptr) continue;
+        wchar_t image[32768];
+        DWORD length = 32768;
+        if (QueryFullProcessImageNameW(process, 0, image, &length) &&
+            lower(std::wstring(image, length)).rfind(prefix, 0) == 0) {
+            found.push_back(ids[i]);
+        }
+        CloseHandle(process);
+    }
+    return found;
+}
+
+void endProcessesInFolder(const std::wstring& folder) {
+    for (DWORD id : processesInFolder(folder)) {
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+        if (process == nullptr) continue;
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, 10000);
+        CloseHandle(process);
+    }
+}
+
+void resetProductState() {
+    const ProductPaths paths = productPaths();
+    endProcessesInFolder(paths.installFolder);
+    deleteTree(paths.installFolder);
+    RemoveDirectoryW((paths.localAppData + L"\\Apps").c_str());  // only when empty
+    deleteTree(paths.shortcutFolder);
+    deleteKeyTree(kUninstallKey);
+    deleteKeyTree(L"Software\\Kelvora");
+    // Run values of ours, whatever their names; other programs' values stay.
+    const std::wstring program = lower(paths.program);
+    for (const auto& [name, value] : readValues(kRunKey)) {
+        if (lower(value.asString()).find(program) != std::wstring::npos) deleteValue(kRunKey, name);
+    }
+}
+
+}  // namespace testsupport

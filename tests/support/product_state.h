@@ -1,0 +1,91 @@
+#pragma once
+// The per-user state that the installer creates, as the end-to-end tests see it: where things
+// land, what the registry holds, which of our programs run, and a reset to a clean user.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+struct ProductPaths {
+    std::wstring profile;          // the user's profile folder
+    std::wstring localAppData;     // the user's local application data folder
+    std::wstring installFolder;    // ...\Apps\Lexmora 3
+    std::wstring program;          // ...\lexmora.exe
+    std::wstring chatProgram;      // ...\parlavo.exe
+    std::wstring uninstaller;      // ...\uninstall.exe
+    std::wstring startMenu;        // the user's Start menu
+    std::wstring shortcutFolder;   // <Start menu>\Kelvora
+    std::wstring programShortcut;  // ...\Lexmora.lnk
+    std::wstring chatShortcut;     // ...\Kelvora Chat.lnk
+};
+ProductPaths productPaths();
+
+inline constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lexmora";
+inline constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+inline constexpr wchar_t kBootstrapKey[] = L"Software\\Kelvora\\Lexmora 2\\bootstrap";
+
+// One registry value as stored: its type and raw bytes.
+struct RegistryValue {
+    DWORD type = REG_NONE;
+    std::string data;
+    std::wstring asString() const;  // REG_SZ data without its terminator
+    uint32_t asDword() const;
+};
+using RegistryValues = std::map<std::wstring, RegistryValue>;
+// Every value of a key below HKEY_CURRENT_USER by name; none when the key is missing.
+RegistryValues readValues(const std::wstring& key);
+// Value names in enumeration order.
+std::vector<std::wstring> valueNamesInOrder(const std::wstring& key);
+bool keyExists(const std::wstring& key);
+// A value's text whatever its type; nothing when it is missing.
+std::optional<std::wstring> readString(const std::wstring& key, const std::wstring& name);
+// Creates the key when it is missing.
+void writeValue(const std::wstring& key, const std::wstring& name, const std::wstring& data,
+                DWORD type = REG_SZ);
+void deleteValue(const std::wstring& key, const std::wstring& name);
+void deleteKeyTree(const std::wstring& key);
+
+// A shell link to target, as the install makes them. True when it was saved.
+bool makeShortcut(const std::wstring& path, const std::wstring& target);
+
+// Every file below a folder, as paths relative to it.
+std::vector<std::wstring> filesBelow(const std::wstring& folder);
+
+// A started program, ended (if still running) when the object goes.
+class RunningProgram {
+public:
+    // Starts the command line; with a window class, waits up to ten seconds for a window of that
+    // class owned by the new process.
+    RunningProgram(const std::wstring& commandLine, const wchar_t* windowClass = nullptr);
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+    bool started() const { return process_ != nullptr; }
+    bool running() const;
+    DWORD processId() const { return id_; }
+    HANDLE handle() const { return process_; }
+    // Waits up to timeoutMs for the end; the exit code, or nothing while it still runs.
+    std::optional<DWORD> exitCode(DWORD timeoutMs = 0) const;
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD id_ = 0;
+};
+
+// Processes whose program file lies in the given folder (full paths, as the system reports them).
+std::vector<DWORD> processesInFolder(const std::wstring& folder);
+// Ends them and waits until they are gone.
+void endProcessesInFolder(const std::wstring& folder);
+
+// A clean user: no installation folder (nor an empty "Apps" above it), no uninstall entry, no Run
+// value of ours, no Start-menu folder, no bootstrap key, no program of ours running.
+void resetProductState();
+
+}  // namespace testsupport
