@@ -235,6 +235,35 @@ TEST_F(QuietInstall, ABrokenPayloadStopsAfterTheFilesBeforeTheBreak) {
     EXPECT_EQ(waitForWindow(L"LexmoraSampleWindow", 0, 0), nullptr) << "nothing was started";
 }
 
+// The names left in a folder.
+std::set<std::wstring> folderContents(const std::wstring& folder) { return fileSet(folder); }
+
+TEST_F(QuietInstall, TheRegisteredUninstallerRemovesEverythingButItself) {
+    ASSERT_EQ(runInstaller(L"lexmora-setup-x64.exe"), 0u);
+    RunningProgram chat(L"\"" + paths.chatProgram + L"\"", L"ParlavoSampleWindow");
+    ASSERT_NE(waitForWindow(L"LexmoraSampleWindow", 0, 20000), nullptr);
+    ASSERT_EQ(processesInFolder(paths.installFolder).size(), 2u);
+
+    // As a later installer runs it: the registered command with " /quiet".
+    const std::wstring command = readString(kUninstallKey, L"UninstallString").value_or(L"");
+    ASSERT_EQ(runAndWait(command + L" /quiet", 60000), 0u);
+
+    EXPECT_EQ(chat.exitCode(0), 0u) << "ended by the uninstaller";
+    EXPECT_TRUE(processesInFolder(paths.installFolder).empty());
+    EXPECT_EQ(folderContents(paths.installFolder), std::set<std::wstring>{L"uninstall.exe"});
+    EXPECT_FALSE(folderExists(paths.shortcutFolder));
+    EXPECT_TRUE(runValuesFor(paths.program).empty());
+    EXPECT_FALSE(keyExists(kUninstallKey));
+}
+
+TEST_F(QuietInstall, AnUninstallFromElsewhereLeavesNothing) {
+    ASSERT_EQ(runInstaller(L"lexmora-setup-x64.exe"), 0u);
+    ASSERT_NE(waitForWindow(L"LexmoraSampleWindow", 0, 20000), nullptr);
+    ASSERT_EQ(runInstaller(L"lexmora-setup-x64.exe", L"/uninstall /quiet"), 0u);
+    EXPECT_FALSE(folderExists(paths.installFolder));
+    EXPECT_TRUE(nothingOfTheNewVersion());
+}
+
 // Points one of the user's shell folders elsewhere for as long as it lives.
 class RedirectedShellFolder {
 public:

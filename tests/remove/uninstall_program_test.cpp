@@ -120,52 +120,14 @@ TEST_F(UninstallProgram, QuietKeepsAStartMenuFolderWithForeignFiles) {
     EXPECT_FALSE(keyExists(kUninstallKey));
 }
 
-// A windowed run of the registered uninstaller, up to its confirmation box.
-class WindowedRun {
-public:
-    explicit WindowedRun(const std::wstring& commandLine) {
-        std::wstring writable = commandLine;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION info{};
-        if (CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-            CloseHandle(info.hThread);
-            process_ = info.hProcess;
-            id_ = info.dwProcessId;
-        }
-    }
-    ~WindowedRun() {
-        if (process_ == nullptr) return;
-        if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(process_, 1);
-            WaitForSingleObject(process_, 10000);
-        }
-        CloseHandle(process_);
-    }
-    WindowedRun(const WindowedRun&) = delete;
-    WindowedRun& operator=(const WindowedRun&) = delete;
-
-    DWORD id() const { return id_; }
-    std::optional<DWORD> exitCode(DWORD timeoutMs) const {
-        if (WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
-        DWORD code = 0;
-        GetExitCodeProcess(process_, &code);
-        return code;
-    }
-
-private:
-    HANDLE process_ = nullptr;
-    DWORD id_ = 0;
-};
-
 // The box asks in the user's language, above the window titled in it, with Yes and No.
 struct Confirmation {
     HWND box = nullptr;
     HWND window = nullptr;
 };
 
-Confirmation expectConfirmation(const WindowedRun& run) {
-    const std::optional<MessageBoxInfo> box = waitForMessageBox(run.id(), 30000);
+Confirmation expectConfirmation(const RunningProgram& run) {
+    const std::optional<MessageBoxInfo> box = waitForMessageBox(run.processId(), 30000);
     if (!box) {
         ADD_FAILURE() << "no confirmation box";
         return {};
@@ -174,7 +136,7 @@ Confirmation expectConfirmation(const WindowedRun& run) {
     EXPECT_EQ(narrow(box->text), lookup(language(), "#uninstaller_confirm_message"));
     EXPECT_NE(std::find(box->buttons.begin(), box->buttons.end(), IDYES), box->buttons.end());
     EXPECT_NE(std::find(box->buttons.begin(), box->buttons.end(), IDNO), box->buttons.end());
-    HWND window = waitForWindow(L"SwiftSetupClass", run.id(), 5000);
+    HWND window = waitForWindow(L"SwiftSetupClass", run.processId(), 5000);
     EXPECT_NE(window, nullptr) << "the main window is shown";
     if (window != nullptr) {
         EXPECT_EQ(narrow(windowText(window)), lookup(language(), "#window_title"));
@@ -195,7 +157,7 @@ bool waitUntilClosed(HWND window, DWORD timeoutMs) {
 
 TEST_F(UninstallProgram, WindowedNoLeavesEverythingAndCloses) {
     const auto programs = startPlantedPrograms();
-    WindowedRun run(registeredCommand());
+    RunningProgram run(registeredCommand());
     const Confirmation confirmation = expectConfirmation(run);
     ASSERT_NE(confirmation.box, nullptr);
     ASSERT_NE(confirmation.window, nullptr);
@@ -209,7 +171,7 @@ TEST_F(UninstallProgram, WindowedNoLeavesEverythingAndCloses) {
 
 TEST_F(UninstallProgram, WindowedYesRemovesEverything) {
     const auto programs = startPlantedPrograms();
-    WindowedRun run(registeredCommand());
+    RunningProgram run(registeredCommand());
     const Confirmation confirmation = expectConfirmation(run);
     ASSERT_NE(confirmation.box, nullptr);
 
