@@ -6,7 +6,7 @@ LEXMORA_BUILD_PACKAGES=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
 )
-LEXMORA_RUN_PACKAGES=(wine64 xvfb xauth x11-apps imagemagick)
+LEXMORA_RUN_PACKAGES=(wine64 xvfb xauth x11-apps imagemagick xdotool)
 LEXMORA_TEST_PACKAGES=(googletest icoutils wixl msitools clang libclang-rt-14-dev)
 
 ensure_packages() {
