@@ -14,9 +14,10 @@
 #include <vector>
 
 #include "install/installer.h"
+#include "tests/support/dialog_driver.h"
 #include "tests/support/test_support.h"
+#include "tests/support/ui_observation.h"
 #include "tests/ui/scripted_installer.h"
-#include "tests/support/ui_window_inspection.h"
 #include "ui/dummy_logger.h"
 
 namespace swiftsetup {
@@ -137,7 +138,7 @@ TEST_F(GraphicalInterfaceTest, RunShowsCentredFixedWindowAndFollowsTheSequence) 
     uitest::scripted().install = [&](Interface& frontEnd) {
         seen.window = FindWindowW(kClassName, nullptr);
         seen.visible = IsWindowVisible(seen.window);
-        seen.title = uitest::windowText(seen.window);
+        seen.title = testsupport::windowText(seen.window);
         GetWindowRect(seen.window, &seen.outer);
         GetClientRect(seen.window, &seen.client);
         GetClientRect(GetDesktopWindow(), &seen.desktop);
@@ -154,7 +155,7 @@ TEST_F(GraphicalInterfaceTest, RunShowsCentredFixedWindowAndFollowsTheSequence) 
         seen.initial = progressOf(seen.progressBar);
 
         frontEnd.setStatus("Installerer filer – æøå…");
-        seen.status = uitest::windowText(seen.statusLine);
+        seen.status = testsupport::windowText(seen.statusLine);
 
         // Every call carries its own total, and the bar follows each one.
         const std::pair<uint32_t, uint32_t> calls[] = {
@@ -277,7 +278,7 @@ TEST_F(GraphicalInterfaceTest, BoxesAndQuestionsAreModalOnTheWindow) {
     BoxObservations seen;
     uitest::scripted().uninstall = [&](Interface& frontEnd) {
         seen.window = FindWindowW(kClassName, nullptr);
-        seen.title = uitest::windowText(seen.window);
+        seen.title = testsupport::windowText(seen.window);
         {
             MessageBoxAnswerer driver(L"Fehler – Größe", IDOK);
             frontEnd.showError("Die Dateien konnten nicht entpackt werden: äöü", "Fehler – Größe");
@@ -420,7 +421,7 @@ TEST_F(GraphicalInterfaceTest, FrontEndsShareOneClassRegistration) {
     EXPECT_TRUE(classRegistered());
     auto second = std::make_unique<GraphicalInterface>(kGermanTitle, installer_);
     EXPECT_TRUE(classRegistered());
-    EXPECT_EQ(uitest::windowText(second->windowHandle()), widen(kGermanTitle));
+    EXPECT_EQ(testsupport::windowText(second->windowHandle()), widen(kGermanTitle));
 
     // Both run, so no window of the class is left to keep it registered by itself.
     EXPECT_TRUE(first->install(logger_));

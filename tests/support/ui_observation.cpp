@@ -1,5 +1,6 @@
-#include "tests/support/ui_window_inspection.h"
+#include "tests/support/ui_observation.h"
 
+#include "tests/support/dialog_driver.h"
 #include "tests/support/test_support.h"
 
 namespace uitest {
@@ -13,50 +14,12 @@ bool waitUntil(const std::function<bool()>& condition, uint32_t timeoutMs) {
     return true;
 }
 
-std::wstring windowText(HWND window) {
-    wchar_t text[1024] = {};
-    GetWindowTextW(window, text, 1024);
-    return text;
-}
-
 RECT rectInParent(HWND child) {
     RECT rect{};
     GetWindowRect(child, &rect);
     MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
     return rect;
 }
-
-namespace {
-
-struct BoxSearch {
-    const std::wstring* caption;
-    HWND found;
-};
-
-BOOL CALLBACK matchBox(HWND window, LPARAM data) {
-    auto& search = *reinterpret_cast<BoxSearch*>(data);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    wchar_t className[64] = {};
-    GetClassNameW(window, className, 64);
-    if (process == GetCurrentProcessId() && std::wstring(className) == L"#32770" &&
-        IsWindowVisible(window) && windowText(window) == *search.caption) {
-        search.found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL CALLBACK collectButton(HWND child, LPARAM data) {
-    wchar_t className[64] = {};
-    GetClassNameW(child, className, 64);
-    if (_wcsicmp(className, L"Button") == 0 && IsWindowVisible(child)) {
-        reinterpret_cast<std::vector<int>*>(data)->push_back(GetDlgCtrlID(child));
-    }
-    return TRUE;
-}
-
-}  // namespace
 
 MessageBoxAnswerer::MessageBoxAnswerer(std::wstring caption, int button)
     : caption_(std::move(caption)), button_(button), driver_([this] { drive(); }) {}
@@ -71,23 +34,20 @@ MessageBoxSeen MessageBoxAnswerer::result() {
 }
 
 void MessageBoxAnswerer::drive() {
-    BoxSearch search{&caption_, nullptr};
-    const bool appeared = waitUntil([&] {
-        EnumWindows(&matchBox, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
-    });
-    if (!appeared) return;
-    HWND box = search.found;
+    const std::optional<testsupport::MessageBoxInfo> box =
+        testsupport::waitForMessageBox(GetCurrentProcessId(), 20000);
+    if (!box || box->caption != caption_) return;
     seen_.found = true;
-    seen_.visible = IsWindowVisible(box) != FALSE;
-    seen_.owner = GetWindow(box, GW_OWNER);
+    seen_.visible = IsWindowVisible(box->box) != FALSE;
+    seen_.owner = box->owner;
     seen_.ownerEnabled = seen_.owner != nullptr && IsWindowEnabled(seen_.owner);
-    seen_.caption = windowText(box);
-    // The dialog's own ids for the message text and the icon, on Windows as in Wine.
-    seen_.text = windowText(GetDlgItem(box, 0xFFFF));
-    seen_.icon = reinterpret_cast<HICON>(SendDlgItemMessageW(box, 0x0440, STM_GETICON, 0, 0));
-    EnumChildWindows(box, &collectButton, reinterpret_cast<LPARAM>(&seen_.buttons));
-    SendMessageW(GetDlgItem(box, button_), BM_CLICK, 0, 0);
+    seen_.caption = box->caption;
+    seen_.text = box->text;
+    seen_.buttons = box->buttons;
+    // The dialog's own id for its icon, on Windows as in Wine; icon handles compare within one
+    // process only.
+    seen_.icon = reinterpret_cast<HICON>(SendDlgItemMessageW(box->box, 0x0440, STM_GETICON, 0, 0));
+    SendMessageW(GetDlgItem(box->box, button_), BM_CLICK, 0, 0);
 }
 
 ScreenCapture::ScreenCapture(const RECT& screenRect)

@@ -15,8 +15,6 @@ namespace uitest {
 // Polls until the condition holds or timeoutMs passes; the condition's last value.
 bool waitUntil(const std::function<bool()>& condition, uint32_t timeoutMs = 20000);
 
-std::wstring windowText(HWND window);
-
 // A window's rectangle relative to the client area of its parent.
 RECT rectInParent(HWND child);
 
