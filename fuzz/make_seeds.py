@@ -7,23 +7,8 @@ import struct
 import sys
 import zlib
 
-
-def chunk(kind, body):
-    return bytes([kind]) + len(body).to_bytes(3, "big") + body
-
-
-def version(value=b"50530304"):
-    return chunk(2, b"VERSION\0" + value)
-
-
-def file(path):
-    return chunk(1, path)
-
-
-def data(block, declared=None, stream=None):
-    stream = zlib.compress(block, 6) if stream is None else stream
-    size = len(block) if declared is None else declared
-    return chunk(0, size.to_bytes(4, "big") + stream)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "payload"))
+from payload_bytes import chunk, data, file, version  # noqa: E402
 
 
 def pattern(n, seed=1):

@@ -9,6 +9,8 @@ import os
 import sys
 import zlib
 
+from payload_bytes import chunk, data, file, version
+
 # (path, size): the good payload's files. The test knows them too (payload_fixture_files.h), and
 # the contents follow the same rule there.
 TREE = [
@@ -33,26 +35,8 @@ def contents(path, size):
     return bytes(out)
 
 
-def chunk(kind, body):
-    return bytes([kind]) + len(body).to_bytes(3, "big") + body
-
-
-def version():
-    return chunk(2, b"VERSION\0" + b"1")
-
-
-def file(path):
-    return chunk(1, path)
-
-
-def data(block, declared=None, stream=None):
-    stream = zlib.compress(block, 6) if stream is None else stream
-    size = len(block) if declared is None else declared
-    return chunk(0, size.to_bytes(4, "big") + stream)
-
-
 def broken_payloads():
-    kept = version() + file(b"kept.txt") + data(b"kept")
+    kept = version(b"1") + file(b"kept.txt") + data(b"kept")
     bad_adler = bytearray(zlib.compress(b"half of a file", 6))
     bad_adler[-1] ^= 0x01
     damaged = bytearray(zlib.compress(b"hello", 6))
@@ -60,15 +44,15 @@ def broken_payloads():
     return {
         "stray-bytes": kept + b"\x00\x01",
         "chunk-past-end": kept + chunk(7, b"12345678")[:-1],
-        "data-before-file": version() + data(b"orphan") + file(b"never.txt"),
+        "data-before-file": version(b"1") + data(b"orphan") + file(b"never.txt"),
         "short-data-chunk": kept + file(b"short.txt") + chunk(0, b"\x00\x00\x01"),
         "bad-checksum": kept + file(b"partial.txt") + data(b"first block ") + data(b"", stream=bytes(bad_adler),
                                                                                   declared=14),
         "path-parent": kept + file(b"../escape.txt") + data(b"escaped"),
         "path-drive": kept + file(b"C:\\escape.txt") + data(b"escaped"),
         "path-rooted": kept + file(b"\\escape.txt") + data(b"escaped"),
-        "huge-size": version() + file(b"huge.txt") + data(b"hello", declared=0xFFFFFFFF),
-        "huge-size-damaged": version() + file(b"huge.txt") + data(b"", declared=0xFFFFFFFF, stream=bytes(damaged)),
+        "huge-size": version(b"1") + file(b"huge.txt") + data(b"hello", declared=0xFFFFFFFF),
+        "huge-size-damaged": version(b"1") + file(b"huge.txt") + data(b"", declared=0xFFFFFFFF, stream=bytes(damaged)),
         "empty": b"",
         "separators": file(b"a/b/slash.txt") + data(b"slash") + file(b"a\\b\\backslash.txt") + data(b"backslash"),
     }

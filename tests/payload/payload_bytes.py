@@ -1,0 +1,22 @@
+"""Payload chunks written byte by byte, for scripts that make payloads no writer would make:
+broken and hardened shapes for tests, fuzz seeds. Imported by those scripts."""
+import zlib
+
+
+def chunk(kind, body):
+    return bytes([kind]) + len(body).to_bytes(3, "big") + body
+
+
+def version(value=b"50530304"):
+    return chunk(2, b"VERSION\0" + value)
+
+
+def file(path):
+    return chunk(1, path)
+
+
+def data(block, declared=None, stream=None):
+    """A data chunk of block, compressed at level 6 unless another stream is given."""
+    stream = zlib.compress(block, 6) if stream is None else stream
+    size = len(block) if declared is None else declared
+    return chunk(0, size.to_bytes(4, "big") + stream)
