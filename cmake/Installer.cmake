@@ -18,13 +18,11 @@ function(lexmora_add_installer target)
   target_link_libraries(${target} PRIVATE lexmora_installer_core)
   add_dependencies(${target} lexmora_icon)
   target_link_options(${target} PRIVATE -s -mwindows)
-  if(LEXMORA_ARCH STREQUAL "x64")
-    # Windows maps a program's sections from its file whatever their alignment; Wine maps only
-    # page-aligned ones and copies the rest into private memory, payload included. The twin that
-    # runs under Wine is aligned so that it behaves there as the shipped program does on Windows;
-    # the shipped program stays without the padding.
-    target_link_options(${target} PRIVATE -Wl,--file-alignment=4096)
-  endif()
+  # The payload's section starts on a page of the file, so that Wine maps it as Windows does
+  # instead of copying it into memory at start (cmake/align_payload_section.py says why).
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND python3 ${PROJECT_SOURCE_DIR}/cmake/align_payload_section.py $<TARGET_FILE:${target}>
+    VERBATIM)
   if(ARG_OUTPUT_NAME)
     set_target_properties(${target} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
   endif()

@@ -9,5 +9,3 @@ set(CMAKE_FIND_ROOT_PATH /usr/${LEXMORA_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# This twin is the one these machines can execute: tests run it under the 64-bit Wine loader.
-set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)

@@ -1,8 +1,13 @@
 # Helpers for builds that make payloads and programs carrying them.
 
-# The host build's lexmora-payload tool, which the cross builds run to pack payloads (scripts/build
-# passes build/host/tools/payload/lexmora-payload).
-set(LEXMORA_PAYLOAD_TOOL "" CACHE FILEPATH "The payload tool built on the host (lexmora-payload)")
+# The host build's lexmora-payload tool, which the cross builds run to pack payloads: by default
+# that of the host build beside this one (the presets put every build in one folder).
+if(WIN32)
+  cmake_path(SET default_tool NORMALIZE "${PROJECT_BINARY_DIR}/../host/tools/payload/lexmora-payload")
+else()
+  set(default_tool "")
+endif()
+set(LEXMORA_PAYLOAD_TOOL "${default_tool}" CACHE FILEPATH "The payload tool built on the host (lexmora-payload)")
 
 # The value of the version chunk of the payloads the build packs (the installer carries it and
 # never reads it).

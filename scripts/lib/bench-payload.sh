@@ -4,7 +4,8 @@
 # three folder levels; and a payload of the first tenth of those files.
 #
 # make_bench_installers BUILD ROOT  fills BUILD/bench with tree/, small/, payload.bin, small.bin,
-#                                   bench-setup-x64.exe and bench-small-x64.exe.
+#   bench-setup-x86.exe and bench-small-x86.exe (the shipped program), bench-setup-x64.exe (the
+#   twin), and, when makensis is there, the peers peer-x86.exe and peer-x64.exe of the same files.
 make_bench_installers() {
   local build=$1 root=$2
   local tool=$build/host/tools/payload/lexmora-payload bench=$build/bench start source
@@ -46,6 +47,15 @@ PYTHON
   "$tool" pack --version 50530304 "$bench/tree" "$bench/payload.bin"
   echo "pack took $(( ($(date +%s%N) - start) / 1000000 )) ms (host tool, built with sanitizers)"
   "$tool" pack --version 50530304 "$bench/small" "$bench/small.bin" >/dev/null
+  "$root/scripts/build-installer" --payload-file "$bench/payload.bin" --output "$bench/bench-setup-x86.exe" --arch x86
+  "$root/scripts/build-installer" --payload-file "$bench/small.bin" --output "$bench/bench-small-x86.exe" --arch x86
   "$root/scripts/build-installer" --payload-file "$bench/payload.bin" --output "$bench/bench-setup-x64.exe" --arch x64
-  "$root/scripts/build-installer" --payload-file "$bench/small.bin" --output "$bench/bench-small-x64.exe" --arch x64
+  if command -v makensis >/dev/null; then
+    local target
+    for target in x86 x64; do
+      makensis -V1 -DTREE="$bench/tree" -DOUT="$bench/peer-$target.exe" \
+        -DTARGET="$( [ $target = x86 ] && echo x86-unicode || echo amd64-unicode )" "$root/bench/peer-installer.nsi"
+    done
+    echo "peers: $(stat -c %s "$bench/peer-x86.exe") and $(stat -c %s "$bench/peer-x64.exe") bytes (makensis, zlib)"
+  fi
 }

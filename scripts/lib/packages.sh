@@ -1,13 +1,26 @@
 # Sourced by the project's scripts: installs the Debian packages a step needs when they are
 # missing. One `apt-get update` per run at most, and nothing at all when everything is present.
+# Each list names what one kind of step needs, so a step can never need more than it installs:
+# scripts/build installs the build lists itself, and every command that runs Windows programs
+# calls ensure_wine.
 
+# Compiling and packing: the host tools, both cross builds and the sample payload.
 LEXMORA_BUILD_PACKAGES=(
-  cmake ninja-build g++ zlib1g-dev python3
+  cmake ninja-build g++ zlib1g-dev libssl-dev python3
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
 )
+# Compiling the test programs as well (scripts/build --all): GoogleTest's sources for the cross
+# builds, wixl for the Windows Installer packages the tests remove, clang for the fuzz targets.
+LEXMORA_TEST_BUILD_PACKAGES=(googletest wixl msitools clang libclang-rt-14-dev)
+# Running Windows programs on a virtual display, and looking at them.
 LEXMORA_RUN_PACKAGES=(wine64 xvfb xauth x11-apps imagemagick xdotool)
-LEXMORA_TEST_PACKAGES=(googletest icoutils wixl msitools clang libclang-rt-14-dev)
+# What the tests read the results with.
+LEXMORA_TEST_PACKAGES=(icoutils osslsigncode openssl)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
 
 ensure_packages() {
   local missing=() pkg
@@ -16,11 +29,20 @@ ensure_packages() {
   done
   [ ${#missing[@]} -eq 0 ] && return 0
   echo "Installing Debian packages: ${missing[*]}" >&2
-  local sudo=()
-  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
   if [ -z "${LEXMORA_APT_UPDATED:-}" ]; then
-    "${sudo[@]}" apt-get update -qq || return 1
+    as_root apt-get update -qq || return 1
     export LEXMORA_APT_UPDATED=1
   fi
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# Wine for both kinds of Windows program: the shipped installer is 32-bit, so its half of Wine
+# (wine32, from the i386 architecture) is installed beside the 64-bit one.
+ensure_wine() {
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "Adding the i386 architecture for Wine's 32-bit half" >&2
+    as_root dpkg --add-architecture i386
+    unset LEXMORA_APT_UPDATED  # the new architecture's package lists are needed
+  fi
+  ensure_packages "${LEXMORA_RUN_PACKAGES[@]}" wine32:i386
 }

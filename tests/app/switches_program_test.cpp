@@ -14,7 +14,7 @@ namespace {
 
 using namespace testsupport;
 
-std::wstring setup() { return L"\"" + besideModule(L"lexmora-setup-x64.exe") + L"\" "; }
+std::wstring setup() { return L"\"" + installerUnderTest() + L"\" "; }
 
 // A graphical uninstall: the window, then the confirmation, answered No; the run exits with 0.
 void expectGraphicalUninstall(const std::wstring& arguments) {

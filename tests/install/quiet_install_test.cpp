@@ -37,7 +37,7 @@ std::set<std::wstring> fileSet(const std::wstring& root) {
 }
 
 uint32_t runInstaller(const std::wstring& program, const std::wstring& arguments = L"/quiet") {
-    return runAndWait(L"\"" + besideModule(program) + L"\" " + arguments, 180000).value_or(0xDEAD);
+    return runAndWait(L"\"" + program + L"\" " + arguments, 180000).value_or(0xDEAD);
 }
 
 uint32_t payloadResourceSize(const std::wstring& program) {
@@ -119,7 +119,7 @@ TEST_F(QuietInstall, InstallsTheSampleApplicationCompletely) {
     writeValue(kRunKey, L"Lexmora 2", L"\"" + paths.program + L"\" --tray");
     writeValue(kRunKey, L"lexmora", paths.program);
 
-    ASSERT_EQ(runInstaller(L"lexmora-setup-x64.exe"), 0u);
+    ASSERT_EQ(runInstaller(installerUnderTest()), 0u);
 
     // Every payload file, byte for byte, and nothing else but the uninstaller.
     const std::set<std::wstring> expected = fileSet(sampleTree());
@@ -130,7 +130,7 @@ TEST_F(QuietInstall, InstallsTheSampleApplicationCompletely) {
     for (const std::wstring& file : expected) {
         EXPECT_EQ(readFile(paths.installFolder + L"\\" + file), readFile(sampleTree() + L"\\" + file)) << narrow(file);
     }
-    EXPECT_EQ(readFile(paths.uninstaller), readFile(besideModule(L"lexmora-setup-x64.exe")));
+    EXPECT_EQ(readFile(paths.uninstaller), readFile(installerUnderTest()));
 
     // The uninstall entry: eleven values, their types and data.
     const RegistryValues entry = readValues(kUninstallKey);
@@ -146,9 +146,9 @@ TEST_F(QuietInstall, InstallsTheSampleApplicationCompletely) {
     EXPECT_EQ(text(L"DisplayIcon"), paths.program + L",0");
     EXPECT_EQ(text(L"DisplayName"), L"Lexmora");
     EXPECT_EQ(text(L"DisplayVersion"), L"3.3.8");
-    const uint64_t installerSize = readFile(besideModule(L"lexmora-setup-x64.exe"))->size();
+    const uint64_t installerSize = readFile(installerUnderTest())->size();
     EXPECT_EQ(number(L"EstimatedSize"),
-              static_cast<int64_t>((payloadResourceSize(besideModule(L"lexmora-setup-x64.exe")) + installerSize) / 1024));
+              static_cast<int64_t>((payloadResourceSize(installerUnderTest()) + installerSize) / 1024));
     EXPECT_EQ(text(L"InstallLocation"), paths.installFolder);
     EXPECT_EQ(number(L"NoModify"), 1);
     EXPECT_EQ(number(L"NoRepair"), 1);
@@ -194,7 +194,7 @@ TEST_F(QuietInstall, AProductThatWindowsInstallerCannotRemoveStopsTheInstall) {
     // msiexec.exe fails for it.
     const std::wstring family = L"Software\\Microsoft\\Installer\\UpgradeCodes\\E3F0A1D674B258C4E901A7B3C5D9E214";
     writeValue(family, L"0000000000000000000000000000DEAD", L"");
-    EXPECT_EQ(runInstaller(L"lexmora-setup-x64.exe"), kFailed);
+    EXPECT_EQ(runInstaller(installerUnderTest()), kFailed);
     deleteKeyTree(family);
     EXPECT_FALSE(folderExists(paths.installFolder));
     EXPECT_TRUE(nothingOfTheNewVersion());
@@ -202,7 +202,7 @@ TEST_F(QuietInstall, AProductThatWindowsInstallerCannotRemoveStopsTheInstall) {
 
 TEST_F(QuietInstall, AnEarlierUninstallerThatFailsStopsTheInstall) {
     writeValue(kUninstallKey, L"UninstallString", L"\"" + besideModule(L"exit_with_code.exe") + L"\" 1 0");
-    EXPECT_EQ(runInstaller(L"lexmora-setup-x64.exe"), kFailed);
+    EXPECT_EQ(runInstaller(installerUnderTest()), kFailed);
     EXPECT_FALSE(folderExists(paths.installFolder));
     EXPECT_FALSE(fileExists(paths.uninstaller));
     EXPECT_TRUE(runValuesFor(paths.program).empty());
@@ -211,22 +211,22 @@ TEST_F(QuietInstall, AnEarlierUninstallerThatFailsStopsTheInstall) {
 
 TEST_F(QuietInstall, ReplacesAnEarlierInstallationThroughItsOwnUninstaller) {
     // The first build carries one more file than the second.
-    ASSERT_EQ(runInstaller(L"test-installer-first.exe"), 0u);
+    ASSERT_EQ(runInstaller(besideModule(L"test-installer-first.exe")), 0u);
     ASSERT_TRUE(fileExists(paths.installFolder + L"\\only-in-first.txt"));
     ASSERT_EQ(readFile(paths.uninstaller), readFile(besideModule(L"test-installer-first.exe")));
     endProcessesInFolder(paths.installFolder);
 
-    ASSERT_EQ(runInstaller(L"lexmora-setup-x64.exe"), 0u);
+    ASSERT_EQ(runInstaller(installerUnderTest()), 0u);
     EXPECT_FALSE(fileExists(paths.installFolder + L"\\only-in-first.txt")) << "the first uninstaller ran";
     std::set<std::wstring> installed = fileSet(paths.installFolder);
     installed.erase(L"uninstall.exe");
     EXPECT_EQ(installed, fileSet(sampleTree()));
-    EXPECT_EQ(readFile(paths.uninstaller), readFile(besideModule(L"lexmora-setup-x64.exe")));
+    EXPECT_EQ(readFile(paths.uninstaller), readFile(installerUnderTest()));
     EXPECT_EQ(readValues(kUninstallKey).size(), 11u);
 }
 
 TEST_F(QuietInstall, ABrokenPayloadStopsAfterTheFilesBeforeTheBreak) {
-    EXPECT_EQ(runInstaller(L"test-installer-broken.exe"), kFailed);
+    EXPECT_EQ(runInstaller(besideModule(L"test-installer-broken.exe")), kFailed);
     // The file before the break is complete; the one being written when the break came exists.
     EXPECT_EQ(readFile(paths.installFolder + L"\\first.txt").value_or("(missing)"), "complete before the break\n");
     EXPECT_TRUE(fileExists(paths.installFolder + L"\\second\\broken.txt"));
@@ -239,7 +239,7 @@ TEST_F(QuietInstall, ABrokenPayloadStopsAfterTheFilesBeforeTheBreak) {
 std::set<std::wstring> folderContents(const std::wstring& folder) { return fileSet(folder); }
 
 TEST_F(QuietInstall, TheRegisteredUninstallerRemovesEverythingButItself) {
-    ASSERT_EQ(runInstaller(L"lexmora-setup-x64.exe"), 0u);
+    ASSERT_EQ(runInstaller(installerUnderTest()), 0u);
     RunningProgram chat(L"\"" + paths.chatProgram + L"\"", L"ParlavoSampleWindow");
     ASSERT_NE(waitForWindow(L"LexmoraSampleWindow", 0, 20000), nullptr);
     ASSERT_EQ(processesInFolder(paths.installFolder).size(), 2u);
@@ -257,11 +257,44 @@ TEST_F(QuietInstall, TheRegisteredUninstallerRemovesEverythingButItself) {
 }
 
 TEST_F(QuietInstall, AnUninstallFromElsewhereLeavesNothing) {
-    ASSERT_EQ(runInstaller(L"lexmora-setup-x64.exe"), 0u);
+    ASSERT_EQ(runInstaller(installerUnderTest()), 0u);
     ASSERT_NE(waitForWindow(L"LexmoraSampleWindow", 0, 20000), nullptr);
-    ASSERT_EQ(runInstaller(L"lexmora-setup-x64.exe", L"/uninstall /quiet"), 0u);
+    ASSERT_EQ(runInstaller(installerUnderTest(), L"/uninstall /quiet"), 0u);
     EXPECT_FALSE(folderExists(paths.installFolder));
     EXPECT_TRUE(nothingOfTheNewVersion());
+}
+
+// On 64-bit Windows the shipped 32-bit installer writes through the registry view and the shell of
+// a 32-bit program; 64-bit programs (the control panel, Explorer, the 64-bit application) must
+// find the entry, the autostart value and the shortcuts all the same: here the 64-bit reg.exe and
+// a 64-bit probe read them.
+TEST_F(QuietInstall, SixtyFourBitProgramsSeeWhatTheInstallWrote) {
+    const std::wstring probe = x64Program(L"product_probe.exe");
+    if (probe.empty()) GTEST_SKIP() << "the installer under test is 64-bit itself";
+    ASSERT_EQ(runInstaller(installerUnderTest()), 0u);
+
+    TemporaryFolder folder;
+    ASSERT_EQ(runAndWait(L"\"" + probe + L"\" \"" + (folder / L"probe.txt") + L"\""), 0u);
+    const std::wstring seen = widen(readFile(folder / L"probe.txt").value_or(""));
+    for (const std::wstring& line : std::vector<std::wstring>{
+             L"bits=64", L"uninstall.InstallLocation=" + paths.installFolder,
+          L"uninstall.UninstallString=\"" + paths.uninstaller + L"\" /uninstall", L"uninstall.NoModify=1",
+          L"run.Lexmora=" + paths.program, L"shortcut.Lexmora.lnk=" + paths.program,
+          L"shortcut.Kelvora Chat.lnk=" + paths.chatProgram}) {
+        EXPECT_NE(seen.find(line + L"\n"), std::wstring::npos) << narrow(line) << " in\n" << narrow(seen);
+    }
+
+    // The 64-bit reg.exe, reached from this 32-bit process through Sysnative.
+    wchar_t windows[MAX_PATH] = L"";
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    const std::wstring exported = folder / L"entry.reg";
+    ASSERT_EQ(runAndWait(std::wstring(L"\"") + windows + L"\\Sysnative\\reg.exe\" export \"HKCU\\" + kUninstallKey +
+                         L"\" \"" + exported + L"\" /y"), 0u);
+    const std::string bytes = readFile(exported).value_or("");
+    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+    std::wstring escaped;
+    for (const wchar_t c : paths.installFolder) escaped += c == L'\\' ? std::wstring(L"\\\\") : std::wstring(1, c);
+    EXPECT_NE(text.find(L"\"InstallLocation\"=\"" + escaped + L"\""), std::wstring::npos) << narrow(text);
 }
 
 // Points one of the user's shell folders elsewhere for as long as it lives.
@@ -304,7 +337,7 @@ private:
 TEST_F(QuietInstall, WithoutALocalApplicationDataFolderNothingIsWritten) {
     {
         RedirectedShellFolder missing(L"Local AppData", L"C:\\no such folder\\AppData\\Local");
-        EXPECT_EQ(runInstaller(L"lexmora-setup-x64.exe"), kFailed);
+        EXPECT_EQ(runInstaller(installerUnderTest()), kFailed);
     }
     EXPECT_FALSE(folderExists(L"C:\\Apps")) << "nothing below the drive root";
     EXPECT_FALSE(folderExists(L"C:\\no such folder"));
@@ -316,7 +349,7 @@ TEST_F(QuietInstall, WithoutALocalApplicationDataFolderNothingIsWritten) {
 TEST_F(QuietInstall, WithoutAStartMenuTheShortcutsAreSkippedAndTheRestInstalled) {
     {
         RedirectedShellFolder missing(L"Start Menu", L"C:\\no such folder\\Start Menu");
-        EXPECT_EQ(runInstaller(L"lexmora-setup-x64.exe"), 0u);
+        EXPECT_EQ(runInstaller(installerUnderTest()), 0u);
     }
     EXPECT_FALSE(folderExists(L"C:\\Kelvora")) << "no shortcuts below the drive root";
     EXPECT_FALSE(folderExists(L"C:\\no such folder"));

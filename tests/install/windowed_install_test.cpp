@@ -56,7 +56,7 @@ TEST_F(WindowedInstall, RunsBehindAWindowInTheUsersLanguageThatClosesByItself) {
     // An earlier installation whose uninstaller takes a moment: long enough to look at the window.
     writeValue(kUninstallKey, L"UninstallString", L"\"" + besideModule(L"exit_with_code.exe") + L"\" 0 2500");
 
-    RunningProgram installer(L"\"" + besideModule(L"lexmora-setup-x64.exe") + L"\"");
+    RunningProgram installer(L"\"" + installerUnderTest() + L"\"");
     HWND window = waitForWindow(L"SwiftSetupClass", installer.processId(), 20000);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(windowText(window), texts().title);
@@ -105,7 +105,7 @@ TEST_F(WindowedInstall, WithoutALocalApplicationDataFolderTheBoxSaysSo) {
     const std::wstring old = readValues(kShellFolders)[L"Local AppData"].asString();
     writeValue(kShellFolders, L"Local AppData", L"C:\\no such folder\\Local", REG_EXPAND_SZ);
 
-    RunningProgram installer(L"\"" + besideModule(L"lexmora-setup-x64.exe") + L"\"");
+    RunningProgram installer(L"\"" + installerUnderTest() + L"\"");
     const auto box = waitForMessageBox(installer.processId(), 30000);
     writeValue(kShellFolders, L"Local AppData", old, REG_EXPAND_SZ);
     ASSERT_TRUE(box.has_value());

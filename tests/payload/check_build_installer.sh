@@ -12,9 +12,9 @@ printf 'data' > "$work/cases/tree/sub/data.txt"
 printf '\002\000\000\010VERSION\000\001\000\000' > "$work/cases/broken.bin"  # a file chunk cut short
 
 export LEXMORA_BUILD_DIR=$work LEXMORA_PAYLOAD_TOOL=$tool
-"$root/scripts/build-installer" --payload-dir "$work/cases/tree" --output "$work/cases/good.exe" --arch x64 &
+"$root/scripts/build-installer" --payload-dir "$work/cases/tree" --output "$work/cases/good.exe" &
 good=$!
-"$root/scripts/build-installer" --payload-file "$work/cases/broken.bin" --output "$work/cases/broken.exe" --arch x64
+"$root/scripts/build-installer" --payload-file "$work/cases/broken.bin" --output "$work/cases/broken.exe"
 wait $good
 
 fail() { echo "FAILED: $*" >&2; exit 1; }

@@ -59,7 +59,7 @@ void closeAndWait(Started& started) {
 }
 
 TEST(SampleApplication, UnpacksFromTheInstallerAndRunsUntilClosed) {
-    const std::wstring installer = testsupport::besideModule(L"lexmora-setup-x64.exe");
+    const std::wstring installer = testsupport::installerUnderTest();
     HMODULE module = LoadLibraryExW(installer.c_str(), nullptr,
                                     LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     ASSERT_NE(module, nullptr) << GetLastError();

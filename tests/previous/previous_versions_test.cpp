@@ -86,8 +86,11 @@ TEST_F(PreviousVersions, RemovesARealWindowsInstallerProductOfTheFamily) {
 
     EXPECT_TRUE(removeFamily());
     ASSERT_EQ(logger.lines.size(), 1u);
-    // The switches stand before /x, the product code is in lower case in braces.
+    // The switches stand before /x, the product code is in lower case in braces; the tool is the
+    // one in the system folder as this process sees it (a 32-bit process's view on 64-bit Windows).
     EXPECT_EQ(logger.lines[0], msiexecCommand(kPackageProductCode));
+    const std::string& command = logger.lines[0];
+    EXPECT_TRUE(testsupport::fileExists(widen(command.substr(1, command.find('"', 1) - 1))));
     EXPECT_FALSE(packageInstalled()) << "the product is gone";
 }
 

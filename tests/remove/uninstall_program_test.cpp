@@ -85,7 +85,7 @@ protected:
     }
 
     const ProductPaths paths = productPaths();
-    const std::wstring setupProgram = besideModule(L"lexmora-setup-x64.exe");
+    const std::wstring setupProgram = installerUnderTest();
     std::vector<std::wstring> files;  // as planted
     size_t entries = 0;
 };
@@ -107,6 +107,21 @@ TEST_F(UninstallProgram, QuietFromTheInstallationFolderLeavesOnlyItself) {
 
 TEST_F(UninstallProgram, QuietFromElsewhereRemovesTheWholeFolder) {
     const auto programs = startPlantedPrograms();
+    EXPECT_EQ(runAndWait(L"\"" + setupProgram + L"\" /quiet /uninstall", 60000), 0u);
+    expectRemoved(programs, false);
+}
+
+// A 32-bit program cannot list the modules of a 64-bit one: the shipped uninstaller must end a
+// 64-bit build of the chat program as surely as the 32-bit application.
+TEST_F(UninstallProgram, QuietEndsProgramsOfBothArchitectures) {
+    const std::wstring chat64 = x64Program(L"parlavo.exe");
+    if (chat64.empty()) GTEST_SKIP() << "the uninstaller under test is 64-bit itself";
+    ASSERT_TRUE(CopyFileW(chat64.c_str(), paths.chatProgram.c_str(), FALSE));
+    const auto programs = startPlantedPrograms();
+    BOOL emulated = FALSE;
+    ASSERT_TRUE(IsWow64Process(programs[0]->handle(), &emulated) && emulated) << "lexmora.exe is 32-bit";
+    ASSERT_TRUE(IsWow64Process(programs[1]->handle(), &emulated) && !emulated) << "parlavo.exe is 64-bit";
+
     EXPECT_EQ(runAndWait(L"\"" + setupProgram + L"\" /quiet /uninstall", 60000), 0u);
     expectRemoved(programs, false);
 }

@@ -53,7 +53,7 @@ protected:
     }
 
     const ProductPaths paths = productPaths();
-    const std::wstring installerProgram = besideModule(L"lexmora-setup-x64.exe");
+    const std::wstring installerProgram = installerUnderTest();
 };
 
 TEST_F(UninstallSequence, DecliningChangesNothing) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Static checks of a built installer program, run on Linux with binutils and icoutils:
-machine type, GUI subsystem, the manifest, icon group 256 and the imports.
+machine type, GUI subsystem, the manifest, icon group 256, the imports, and the payload's section
+starting on a page of the file.
 
 usage: check_installer.py PROGRAM x86|x64 ALLOWED_IMPORTS_FILE
 """
@@ -103,6 +104,10 @@ def main():
     check(magic == expected_magic, f"optional header magic {magic:#x}, expected {expected_magic:#x}")
     check(subsystem == 2, f"subsystem {subsystem}, expected 2 (Windows GUI)")
     header = run("x86_64-w64-mingw32-objdump", "-p", program).decode()
+    sections = run("x86_64-w64-mingw32-objdump", "-h", program).decode()
+    resource = re.search(r"^\s*\d+\s+\.rsrc\s+\S+\s+\S+\s+\S+\s+([0-9a-f]+)", sections, re.M)
+    check(resource is not None and int(resource.group(1), 16) % 4096 == 0,
+          "the resource section does not start on a page of the file, so Wine copies the payload")
 
     check_manifest(program)
     icons = run("wrestool", "-l", "--type=14", "--name=256", program).decode().strip()
@@ -125,7 +130,7 @@ def main():
         for f in failures:
             print("  -", f)
         return 1
-    print(f"{program}: {arch}, GUI, manifest, icon 256 and imports are as required")
+    print(f"{program}: {arch}, GUI, manifest, icon 256, imports and section layout are as required")
     return 0
 
 

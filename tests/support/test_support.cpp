@@ -13,6 +13,13 @@ std::wstring moduleDirectory() {
 
 std::wstring besideModule(const std::wstring& fileName) { return moduleDirectory() + L"\\" + fileName; }
 
+std::wstring installerUnderTest() { return besideModule(LEXMORA_INSTALLER_UNDER_TEST); }
+
+std::wstring x64Program(const std::wstring& fileName) {
+    if (sizeof(void*) == 8) return std::wstring();
+    return besideModule(L"x64\\" + fileName);
+}
+
 std::optional<uint32_t> runAndWait(const std::wstring& commandLine, uint32_t timeoutMs) {
     std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
     writable.push_back(L'\0');

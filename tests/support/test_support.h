@@ -16,6 +16,14 @@ std::wstring moduleDirectory();
 // Full path of a program or file beside the running test program.
 std::wstring besideModule(const std::wstring& fileName);
 
+// The installer program that end-to-end tests run: the shipped build's, copied beside the test
+// programs (lexmora-setup-x86.exe, or the 64-bit twin where 32-bit programs cannot run).
+std::wstring installerUnderTest();
+
+// A 64-bit program beside a 32-bit test build's programs (the twin build's sample application and
+// product probe, in the folder "x64"); empty in a 64-bit test build, which has no such folder.
+std::wstring x64Program(const std::wstring& fileName);
+
 // Starts a command line and waits up to timeoutMs; the exit code, or nothing when the program
 // could not be started or did not end in time (it is then terminated).
 std::optional<uint32_t> runAndWait(const std::wstring& commandLine, uint32_t timeoutMs = 120000);
