@@ -8,7 +8,7 @@
 
 namespace swiftsetup {
 
-void removeAutostartEntries(const std::string& programPath) {
+bool removeAutostartEntries(const std::string& programPath) {
     const std::string folded = lowerAscii(programPath);
     const RegistryKey run = currentUser().open(product::kRunKey, KeyAccess::ReadWrite);
 
@@ -17,7 +17,9 @@ void removeAutostartEntries(const std::string& programPath) {
     for (const std::string& name : run.valueNames()) {
         if (commandStartsProgram(run.queryString(name), folded)) doomed.push_back(name);
     }
-    for (const std::string& name : doomed) run.deleteValue(name);
+    bool allGone = true;
+    for (const std::string& name : doomed) allGone = run.deleteValue(name) && allGone;
+    return allGone;
 }
 
 }  // namespace swiftsetup

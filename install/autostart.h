@@ -5,7 +5,8 @@ namespace swiftsetup {
 
 // Deletes every value of the current user's Run key whose command starts the given program,
 // whatever the value's name: the program path alone, or in quotation marks followed by
-// arguments, ASCII letter case ignored. Silent; a missing Run key changes nothing.
-void removeAutostartEntries(const std::string& programPath);
+// arguments, ASCII letter case ignored. A missing Run key changes nothing. False when a value
+// that starts the program could not be deleted.
+bool removeAutostartEntries(const std::string& programPath);
 
 }  // namespace swiftsetup

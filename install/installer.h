@@ -4,8 +4,11 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "platform/instance_lock.h"
 #include "remove/guid_packing.h"
+#include "remove/tree_listing.h"
 
 namespace swiftsetup {
 
@@ -23,16 +26,20 @@ public:
     bool removeMsiProducts(const Guid& upgradeCode);
     bool runPreviousUninstaller(const std::string& entryName, const std::string& extraArguments);
 
-    // Deletes a folder tree, moving the front end's progress evenly from first to last.
-    void removeTree(const std::string& rootFolder, uint32_t first, uint32_t last, uint32_t total);
+    // Deletes a folder tree, moving the front end's progress evenly from first to last; the
+    // entries that stayed, in the order they were tried (files before the folders holding them).
+    std::vector<RemovalFailure> removeTree(const std::string& rootFolder, uint32_t first, uint32_t last,
+                                           uint32_t total);
 
     // Child processes. The command line is used up to its first NUL byte and reaches the logger.
+    // When the program cannot be started, false, and GetLastError() tells why.
     bool startProcess(const std::string& commandLine);
     bool runProcess(const std::string& commandLine, uint32_t* exitCode);
 
     Interface* frontEnd = nullptr;  // not owned
     Logger* logger = nullptr;       // not owned
     uint32_t progressBase = 0;      // added by copyProgress to its numbers
+    InstanceLock runLock;           // taken by a sequence, held until the Installer goes
 };
 
 }  // namespace swiftsetup

@@ -106,12 +106,15 @@ bool PayloadExtractor::failWithKey(ExtractorError code, const char* messageKey) 
 
 bool PayloadExtractor::handleDataChunk(const Block& block) {
     if (block.declaredSize == 0) return true;
-    // One write per block, straight from the inflation buffer.
+    // One write per block, straight from the inflation buffer. A write that the system calls a
+    // success but that wrote less is a full disk: some systems set no error code for it, and
+    // "Success." would be the user's whole explanation.
     DWORD written = 0;
     const DWORD length = static_cast<DWORD>(block.length);
-    if (!WriteFile(outputFile_.get(), block.bytes, length, &written, nullptr) || written != length) {
-        return fail(ExtractorError::WriteFailed, systemErrorText(GetLastError()));
+    if (!WriteFile(outputFile_.get(), block.bytes, length, &written, nullptr)) {
+        return fail(ExtractorError::WriteFailed, systemErrorTextAt(GetLastError(), outputPath_));
     }
+    if (written != length) return fail(ExtractorError::WriteFailed, systemErrorTextAt(ERROR_DISK_FULL, outputPath_));
     return true;
 }
 
@@ -137,10 +140,11 @@ bool PayloadExtractor::createOutputFile(const std::string& path) {
     OutputDebugStringW(widePath.c_str());
     OutputDebugStringW(L"\r\n");
 
+    outputPath_ = wideToUtf8(widePath.c_str(), -1);
     outputFile_.reset(CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!outputFile_.valid()) {
-        return fail(ExtractorError::CreateFileFailed, systemErrorText(GetLastError()));
+        return fail(ExtractorError::CreateFileFailed, systemErrorTextAt(GetLastError(), outputPath_));
     }
     return true;
 }
@@ -156,10 +160,20 @@ bool PayloadExtractor::ensureDirectory(const WideBuffer& folder) {
         if (!PathRemoveFileSpecW(probe.data())) break;  // a root: nothing above to create
         missingLevelEnds.push_back(length);
     }
+    // A file where a folder of the path must be: no folder can be made there, and the file is
+    // not ours to replace. Name it, rather than let the file's creation fail with "Path not
+    // found." for a path that seems to be there.
+    const DWORD attributes = GetFileAttributesW(probe.data());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return fail(ExtractorError::CreateDirectoryFailed,
+                    systemErrorTextAt(ERROR_FILE_EXISTS, wideToUtf8(probe.data(), -1)));
+    }
     for (auto level = missingLevelEnds.rbegin(); level != missingLevelEnds.rend(); ++level) {
         const std::wstring path(folder.c_str(), *level);
-        if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-            return fail(ExtractorError::CreateDirectoryFailed, systemErrorText(GetLastError()));
+        if (!CreateDirectoryW(path.c_str(), nullptr)) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_ALREADY_EXISTS) continue;
+            return fail(ExtractorError::CreateDirectoryFailed, systemErrorTextAt(error, wideToUtf8(path.c_str(), -1)));
         }
     }
     return true;

@@ -47,6 +47,9 @@ public:
     std::string errorText() const;
     ExtractorError errorCode() const;
     uint32_t payloadSize() const;
+    // The payload in the resource's memory, for a look before extracting; null when it did not
+    // load (errorText() then says why).
+    const uint8_t* payloadData() const { return data_; }
 
 private:
     class ChunkHandler;
@@ -72,6 +75,7 @@ private:
     uint32_t progressBase_ = 0;
     uint32_t progressExtra_ = 0;
     std::string targetFolder_;
+    std::string outputPath_;  // of the open file, as errors name it
     UniqueHandle outputFile_;
 };
 

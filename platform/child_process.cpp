@@ -29,9 +29,13 @@ bool createProcess(Logger* logger, const std::string& commandLine, StartedProces
     PROCESS_INFORMATION information{};
     if (!CreateProcessW(nullptr, wideCommandLine.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
                         nullptr, nullptr, &startup, &information)) {
-        const std::string reason = systemErrorText(GetLastError());
+        // The caller may judge the reason (a program that is not there at all): it stays the
+        // thread's last error, whatever writing it to the debugger does to that.
+        const DWORD error = GetLastError();
+        const std::string reason = systemErrorText(error);
         OutputDebugStringA(reason.c_str());
         OutputDebugStringA("\r\n");
+        SetLastError(error);
         return false;
     }
     started.process.reset(information.hProcess);

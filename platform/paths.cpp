@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include <vector>
 
@@ -34,6 +35,38 @@ uint64_t fileSize(const std::string& path) {
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) return 0;
     return static_cast<uint64_t>(size.QuadPart);
+}
+
+bool isSameFile(const std::string& first, const std::string& second) {
+    auto identity = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& facts) {
+        UniqueHandle file(CreateFileW(utf8ToWide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        return file && GetFileInformationByHandle(file.get(), &facts);
+    };
+    BY_HANDLE_FILE_INFORMATION a{}, b{};
+    return identity(first, a) && identity(second, b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
+std::optional<DiskSpace> diskSpaceAt(const std::string& path) {
+    WideBuffer folder = utf8ToWide(path);
+    for (;;) {
+        const DWORD attributes = GetFileAttributesW(folder.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) break;
+        if (!PathRemoveFileSpecW(folder.data())) return std::nullopt;  // not even the root exists
+    }
+    DiskSpace space;
+    ULARGE_INTEGER available{};
+    if (!GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr)) return std::nullopt;
+    space.freeBytes = available.QuadPart;
+
+    wchar_t root[MAX_PATH + 1] = L"";
+    DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+    if (GetVolumePathNameW(folder.c_str(), root, MAX_PATH + 1) &&
+        GetDiskFreeSpaceW(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters)) {
+        space.clusterBytes = sectorsPerCluster * bytesPerSector;
+    }
+    return space;
 }
 
 std::string shellFolderPath(int csidl) {

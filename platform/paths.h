@@ -2,6 +2,7 @@
 // Facts about the file system that the sequences need. Failures show as empty text or size 0.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace swiftsetup {
@@ -11,6 +12,19 @@ std::string modulePath();
 
 // Size in bytes, 64-bit; 0 when the file cannot be opened.
 uint64_t fileSize(const std::string& path);
+
+// True when both paths name one existing file, however each is spelled (letter case, short
+// names, links).
+bool isSameFile(const std::string& first, const std::string& second);
+
+// Room on the drive that holds a path (the path itself need not exist yet: its nearest existing
+// folder counts): the bytes this user may still write, and the size of the drive's clusters, in
+// which files take their room.
+struct DiskSpace {
+    uint64_t freeBytes = 0;
+    uint32_t clusterBytes = 0;
+};
+std::optional<DiskSpace> diskSpaceAt(const std::string& path);
 
 // The shell folder of a CSIDL as the system reports it; empty when it does not exist or cannot be
 // determined (it is never created here).

@@ -94,14 +94,21 @@ bool RegistryKey::setDword(const std::string& valueName, uint32_t value) const {
                           sizeof(bytes)) == ERROR_SUCCESS;
 }
 
-std::string RegistryKey::queryString(const std::string& valueName) const {
+std::string RegistryKey::queryString(const std::string& valueName) const { return queryText(valueName, false); }
+
+std::string RegistryKey::queryExpandableString(const std::string& valueName) const {
+    return queryText(valueName, true);
+}
+
+std::string RegistryKey::queryText(const std::string& valueName, bool expandable) const {
     if (!isValid() || !isUsableName(valueName)) return std::string();
     const WideBuffer name = utf8ToWide(valueName);
+    auto acceptable = [&](DWORD type) { return type == REG_SZ || (expandable && type == REG_EXPAND_SZ); };
 
     DWORD type = 0;
     DWORD size = 0;
     if (RegQueryValueExW(record_->key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        type != REG_SZ || size == 0) {
+        !acceptable(type) || size == 0) {
         return std::string();
     }
 
@@ -124,12 +131,23 @@ std::string RegistryKey::queryString(const std::string& valueName) const {
         size = bytes;
         break;
     }
-    if (status != ERROR_SUCCESS || type != REG_SZ) return std::string();
+    if (status != ERROR_SUCCESS || !acceptable(type)) return std::string();
 
     // Only what this read delivered counts; the value may have shrunk since the first look.
     const size_t delivered = std::min<size_t>(buffer.size(), (size + 1) / 2);
     const size_t length = std::find(buffer.begin(), buffer.begin() + delivered, L'\0') - buffer.begin();
     if (length == 0) return std::string();
+    if (type == REG_EXPAND_SZ) {
+        // As Windows itself reads such a value: every %VARIABLE% replaced from the environment.
+        const std::wstring text(buffer.data(), length);
+        std::vector<wchar_t> expanded(length + 1);
+        for (;;) {
+            const DWORD needed = ExpandEnvironmentStringsW(text.c_str(), expanded.data(), static_cast<DWORD>(expanded.size()));
+            if (needed == 0) return std::string();
+            if (needed <= expanded.size()) return wideToUtf8(expanded.data(), -1);
+            expanded.assign(needed, L'\0');
+        }
+    }
     return wideToUtf8(buffer.data(), static_cast<int32_t>(length));
 }
 

@@ -36,6 +36,9 @@ public:
     bool setDword(const std::string& valueName, uint32_t value) const;
     // Empty unless the value is a non-empty REG_SZ.
     std::string queryString(const std::string& valueName) const;
+    // A REG_SZ as it stands, or a REG_EXPAND_SZ with its environment references expanded, as
+    // Windows reads paths stored that way; empty for anything else.
+    std::string queryExpandableString(const std::string& valueName) const;
     bool deleteValue(const std::string& valueName) const;
     // Not recursive: a key with subkeys stays and the result is false.
     bool deleteSubKey(const std::string& subKey) const;
@@ -47,6 +50,7 @@ public:
 private:
     explicit RegistryKey(KeyRecord* record) : record_(record) {}
     void release();
+    std::string queryText(const std::string& valueName, bool expandable) const;
 
     KeyRecord* record_ = nullptr;
 };

@@ -43,4 +43,10 @@ std::string systemErrorText(uint32_t code) {
     return wideToUtf8(buffer, static_cast<int32_t>(length));
 }
 
+std::string systemErrorTextAt(uint32_t code, const std::string& path) {
+    std::string text = systemErrorText(code);
+    if (!text.empty() && text.back() != '\n') text += "\r\n";
+    return text + path;
+}
+
 }  // namespace swiftsetup

@@ -35,4 +35,8 @@ std::string wideToUtf8(const wchar_t* text, int32_t count);
 // The system's own message for a Windows error code, untrimmed; empty when there is none.
 std::string systemErrorText(uint32_t code);
 
+// The system's message for an error that happened on a file or folder, followed by its path on a
+// line of its own: "Access denied." alone does not tell the user which file is in the way.
+std::string systemErrorTextAt(uint32_t code, const std::string& path);
+
 }  // namespace swiftsetup

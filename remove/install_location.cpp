@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "install/product.h"
+#include "payload/chunk_format.h"
 #include "platform/handles.h"
 #include "platform/paths.h"
 #include "platform/text_conversion.h"
+#include "remove/version_resource.h"
 
 namespace swiftsetup {
 namespace {
@@ -53,20 +55,46 @@ std::string comparable(const std::string& path) {
     return canonical ? foldCase(*canonical) : std::string();
 }
 
-// Where an existing folder really is, every link on the way followed; empty when unknown.
-std::string resolvedPath(const std::string& canonical) {
-    UniqueHandle folder(CreateFileW(utf8ToWide(canonical).c_str(), 0,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!folder) return {};
+// Calls a Windows function that fills a buffer with a path and returns its length, or the size
+// it needs; the text, or empty when the call fails.
+template <typename Call>
+std::string pathFrom(Call call) {
     std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD length = GetFinalPathNameByHandleW(folder.get(), buffer.data(),
-                                                       static_cast<DWORD>(buffer.size()), VOLUME_NAME_DOS);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const DWORD length = call(buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0) return {};
-        if (length < buffer.size()) return comparable(wideToUtf8(buffer.data(), static_cast<int32_t>(length)));
+        if (length < buffer.size()) return wideToUtf8(buffer.data(), static_cast<int32_t>(length));
         buffer.resize(length + 1);
     }
+    return {};
+}
+
+// The path as Windows reads it: "." and ".." levels, forward slashes, and the trailing dots and
+// blanks that the file system drops from every name.
+std::string fullPathName(const std::string& path) {
+    const WideBuffer wide = utf8ToWide(path);
+    return pathFrom([&](wchar_t* buffer, DWORD size) { return GetFullPathNameW(wide.c_str(), size, buffer, nullptr); });
+}
+
+// Short (8.3) names written out as the names they stand for; the path itself when it has none
+// to expand or does not exist.
+std::string longPathName(const std::string& path) {
+    const WideBuffer wide = utf8ToWide(path);
+    const std::string expanded =
+        pathFrom([&](wchar_t* buffer, DWORD size) { return GetLongPathNameW(wide.c_str(), buffer, size); });
+    return expanded.empty() ? path : expanded;
+}
+
+// Where an existing folder really is, every link on the way followed, without the "\\?\" prefix;
+// empty when unknown.
+std::string finalPath(const std::string& folder) {
+    UniqueHandle handle(CreateFileW(utf8ToWide(folder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle) return {};
+    const std::string path = pathFrom([&](wchar_t* buffer, DWORD size) {
+        return GetFinalPathNameByHandleW(handle.get(), buffer, size, VOLUME_NAME_DOS);
+    });
+    return canonicalFolderPath(path).value_or(std::string());
 }
 
 // Each folder both as the system names it and where it really is.
@@ -74,7 +102,7 @@ void addProtected(std::vector<std::string>& folders, const std::string& path) {
     const std::string folder = comparable(path);
     if (folder.empty()) return;
     folders.push_back(folder);
-    std::string resolved = resolvedPath(folder);
+    std::string resolved = comparable(finalPath(folder));
     if (!resolved.empty() && resolved != folder) folders.push_back(std::move(resolved));
 }
 
@@ -92,28 +120,104 @@ std::vector<std::string> protectedFolders() {
     return folders;
 }
 
-bool isFile(const std::string& path) {
+// "X:\..." or a share, with or without the "\\?\" prefix: a path that names a folder by itself,
+// not one relative to a current folder.
+bool isAbsoluteSpelling(const std::string& path) {
+    const bool drive = path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+                       path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+    const bool share = path.size() >= 2 && (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/');
+    return drive || share;
+}
+
+// On a share: written as one ("\\server\share", "\\?\UNC\..."), or on a drive that leads to one.
+bool isOnNetwork(const std::string& canonical) {
+    if (canonical.size() < 3 || canonical[1] != ':') return true;
+    const wchar_t root[] = {static_cast<wchar_t>(canonical[0]), L':', L'\\', L'\0'};
+    return GetDriveTypeW(root) == DRIVE_REMOTE;
+}
+
+// The bytes of one resource of a module loaded as data; empty when it has none.
+std::string_view resourceBytes(HMODULE module, const wchar_t* name, const wchar_t* type) {
+    HRSRC resource = FindResourceW(module, name, type);
+    if (resource == nullptr) return {};
+    HGLOBAL loaded = LoadResource(module, resource);
+    const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
+    if (bytes == nullptr) return {};
+    return std::string_view(static_cast<const char*>(bytes), SizeofResource(module, resource));
+}
+
+// The folder's "uninstall.exe" is this installer: its version resource names our product and
+// publisher, and it carries a payload that begins with a version chunk, as only this installer
+// does. It is read as data, never run.
+bool holdsOurUninstaller(const std::string& folder) {
+    const std::string path = folder + product::kUninstallerFile;
     const DWORD attributes = GetFileAttributesW(utf8ToWide(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+    UniqueModule module(LoadLibraryExW(utf8ToWide(path).c_str(), nullptr,
+                                       LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    if (!module) return false;
+    const std::string_view payload = resourceBytes(module.get(), MAKEINTRESOURCEW(256), MAKEINTRESOURCEW(256));
+    if (payload.size() < kChunkHeaderSize || static_cast<uint8_t>(payload[0]) != static_cast<uint8_t>(ChunkKind::Version)) {
+        return false;
+    }
+    const std::string_view version = resourceBytes(module.get(), MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(version.data());
+    return versionString(bytes, version.size(), "ProductName") == product::kName &&
+           versionString(bytes, version.size(), "CompanyName") == product::kPublisher;
 }
 
 }  // namespace
 
-LocationVerdict checkInstallLocation(const std::string& installLocation, std::string& folder) {
-    const std::optional<std::string> canonical = canonicalFolderPath(installLocation);
+std::string ownInstallFolder() {
+    const std::string localAppData = shellFolderPath(CSIDL_LOCAL_APPDATA);
+    return localAppData.empty() ? std::string() : localAppData + product::kInstallFolderSuffix;
+}
+
+LocationVerdict checkInstallLocation(const std::string& location, std::string& folder) {
+    if (!isAbsoluteSpelling(location)) return LocationVerdict::NotAbsolute;
+    const std::optional<std::string> canonical = canonicalFolderPath(fullPathName(location));
     if (!canonical) return LocationVerdict::NotAbsolute;
 
     LocationFacts facts;
-    facts.location = foldCase(*canonical);
-    facts.resolvedForms.push_back(resolvedPath(*canonical));
+    facts.onNetwork = isOnNetwork(*canonical);
+    if (!facts.onNetwork) {
+        const DWORD attributes = GetFileAttributesW(utf8ToWide(*canonical).c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) return LocationVerdict::Missing;
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return LocationVerdict::NotAnInstallation;
+    }
+    const std::string longForm = canonicalFolderPath(longPathName(*canonical)).value_or(*canonical);
+    facts.location = foldCase(longForm);
+    if (!facts.onNetwork) {
+        const std::string resolved = finalPath(longForm);
+        facts.unresolvable = resolved.empty();
+        if (!resolved.empty()) {
+            facts.resolvedForms.push_back(foldCase(resolved));
+            facts.onNetwork = isOnNetwork(resolved);  // a link that leads to a share
+        }
+    }
     facts.protectedFolders = protectedFolders();
-    const std::string localAppData = shellFolderPath(CSIDL_LOCAL_APPDATA);
-    if (!localAppData.empty()) facts.ownInstallFolder = comparable(localAppData + product::kInstallFolderSuffix);
-    facts.holdsProgramFile = isFile(*canonical + product::kProgramFile) || isFile(*canonical + product::kUninstallerFile);
+    const std::string own = ownInstallFolder();
+    if (!own.empty()) {
+        const std::string ownResolved = finalPath(own);
+        facts.ownInstallFolder = comparable(ownResolved.empty() ? own : ownResolved);
+    }
+    facts.holdsOurUninstaller = holdsOurUninstaller(longForm);
 
     const LocationVerdict verdict = judgeInstallLocation(facts);
-    if (verdict == LocationVerdict::Removable) folder = *canonical;
+    if (verdict == LocationVerdict::Removable) folder = longForm;
     return verdict;
+}
+
+std::string installationToRemove(const std::string& installLocation) {
+    const std::string own = ownInstallFolder();
+    std::string folder;
+    if (!installLocation.empty() && checkInstallLocation(installLocation, folder) == LocationVerdict::Removable) {
+        // Running programs and autostart values were given the install's own spelling.
+        return !own.empty() && isSameFile(folder, own) ? own : folder;
+    }
+    // The entry names no folder of ours: ours is where the install puts it, if anywhere.
+    if (!own.empty() && checkInstallLocation(own, folder) == LocationVerdict::Removable) return own;
+    return {};
 }
 
 }  // namespace swiftsetup

@@ -110,6 +110,8 @@ bool isSameOrBelow(std::string_view path, std::string_view folder) {
 
 LocationVerdict judgeInstallLocation(const LocationFacts& facts) {
     if (facts.location.empty()) return LocationVerdict::NotAbsolute;
+    if (facts.onNetwork) return LocationVerdict::Network;
+    if (facts.unresolvable) return LocationVerdict::Unresolvable;
     std::vector<std::string_view> forms{facts.location};
     for (const std::string& resolved : facts.resolvedForms) {
         if (!resolved.empty()) forms.push_back(resolved);
@@ -122,10 +124,10 @@ LocationVerdict judgeInstallLocation(const LocationFacts& facts) {
             if (!folder.empty() && isSameOrBelow(folder, form)) return LocationVerdict::ProtectedFolder;
         }
     }
-    if (!facts.ownInstallFolder.empty() && facts.location == facts.ownInstallFolder) {
-        return LocationVerdict::Removable;
+    for (const std::string_view form : forms) {
+        if (!facts.ownInstallFolder.empty() && form == facts.ownInstallFolder) return LocationVerdict::Removable;
     }
-    return facts.holdsProgramFile ? LocationVerdict::Removable : LocationVerdict::NotAnInstallation;
+    return facts.holdsOurUninstaller ? LocationVerdict::Removable : LocationVerdict::NotAnInstallation;
 }
 
 }  // namespace swiftsetup

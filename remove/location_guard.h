@@ -26,21 +26,29 @@ bool isVolumeRoot(std::string_view canonical);
 bool isSameOrBelow(std::string_view path, std::string_view folder);
 
 enum class LocationVerdict {
-    Removable,           // our own installation folder, or a folder holding our program
+    Removable,           // the folder the install uses, or one that holds this installer's uninstaller
     NotAbsolute,         // not a path that names one folder on its own
+    Network,             // on a share: a per-user installation never is, and links there cannot be seen through
+    Unresolvable,        // it exists, but where its links lead cannot be told
+    Missing,             // names no folder at all
     VolumeRoot,          // a whole drive or share
     ProtectedFolder,     // is, or holds, a folder of the user or the system
-    NotAnInstallation,   // neither our folder nor one with our program in it
+    NotAnInstallation,   // neither our folder nor one with our uninstaller in it
 };
 
 // What the caller knows about the folder. Every path canonical and in one letter case (the
 // caller folds them as the file system does).
 struct LocationFacts {
-    std::string location;                    // the folder as named by the entry
-    std::vector<std::string> resolvedForms;  // where it really is (links followed), if known
+    std::string location;                    // the folder as named, in its long form
+    std::vector<std::string> resolvedForms;  // where it really is (links followed)
     std::vector<std::string> protectedFolders;
-    std::string ownInstallFolder;            // where the install puts it; empty if unknown
-    bool holdsProgramFile = false;           // our program or uninstaller is in it
+    std::string ownInstallFolder;            // where the install puts it, resolved; empty if unknown
+    bool onNetwork = false;                  // a share, or a drive that leads to one
+    bool unresolvable = false;               // it exists, but following its links failed
+    // Its "uninstall.exe" proves to be this installer: its version resource names our product
+    // and publisher, and it carries a payload. A file's name, size or date proves nothing, and
+    // neither does a copy of the application's program.
+    bool holdsOurUninstaller = false;
 };
 
 LocationVerdict judgeInstallLocation(const LocationFacts& facts);

@@ -63,7 +63,13 @@ bool Installer::runPreviousUninstaller(const std::string& entryName, const std::
     if (command.empty()) return true;
     if (!extraArguments.empty()) command += " " + extraArguments;
     uint32_t exitCode = 0;
-    return runProcess(command, &exitCode) && exitCode == 0;
+    if (runProcess(command, &exitCode)) return exitCode == 0;
+    // An uninstaller that is not there is no installation to remove: the user deleted the folder
+    // by hand, or an earlier uninstall ended after deleting its own copy. Refusing to install
+    // over that would lock the user out for good. One that is there but will not start still
+    // stops the install.
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 }  // namespace swiftsetup

@@ -27,6 +27,12 @@ struct TreeListing {
     uint64_t entryCount() const { return files.size() + folders.size(); }
 };
 
+// An entry that could not be deleted, and the system's reason (0 when none was given).
+struct RemovalFailure {
+    std::string path;
+    uint32_t error = 0;
+};
+
 // The entries of one folder; empty when it cannot be listed. "." and ".." may be among them.
 using FolderLister = std::function<std::vector<DirectoryEntry>(const std::string& folder)>;
 

@@ -1,5 +1,5 @@
 // Deleting a folder tree: list everything first, then delete files and folders deepest first,
-// moving the front end's progress once per entry. What cannot be deleted stays silently.
+// moving the front end's progress once per entry. What cannot be deleted stays, and is told.
 #include <windows.h>
 
 #include "install/installer.h"
@@ -39,29 +39,35 @@ bool isLink(const std::string& path) {
 
 }  // namespace
 
-void Installer::removeTree(const std::string& rootFolder, uint32_t first, uint32_t last, uint32_t total) {
+std::vector<RemovalFailure> Installer::removeTree(const std::string& rootFolder, uint32_t first, uint32_t last,
+                                                  uint32_t total) {
     // Listing phase: nothing is deleted until the whole tree is known.
     const TreeListing listing = listTree(rootFolder, isLink(rootFolder), &listFolder);
 
     // Deletion phase: one progress step per attempt, successful or not. A link to a folder is in
     // the folder list, and RemoveDirectoryW removes the link itself, never its target.
+    // What is already gone by the time it is deleted is no failure.
     EvenProgress progress(first, last, listing.entryCount());
-    auto report = [&] {
+    std::vector<RemovalFailure> failures;
+    auto report = [&](bool deleted, const std::string& entry) {
+        const DWORD error = deleted ? ERROR_SUCCESS : GetLastError();
+        if (!deleted && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+            failures.push_back({entry, error});
+        }
         const uint32_t position = progress.advance();
         if (frontEnd != nullptr) frontEnd->setProgress(position, total);
     };
     for (const std::string& file : listing.files) {
         const WideBuffer path = utf8ToWide(file);
         clearProtectingAttributes(path.c_str());
-        DeleteFileW(path.c_str());
-        report();
+        report(DeleteFileW(path.c_str()), file);
     }
     for (const std::string& folder : listing.folders) {
         const WideBuffer path = utf8ToWide(folder);
         clearProtectingAttributes(path.c_str());
-        RemoveDirectoryW(path.c_str());
-        report();
+        report(RemoveDirectoryW(path.c_str()), folder);
     }
+    return failures;
 }
 
 }  // namespace swiftsetup

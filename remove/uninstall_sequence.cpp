@@ -1,12 +1,16 @@
 // The uninstall sequence: after the user's confirmation, end the running programs, delete the
 // installation folder, the Start-menu shortcuts, the autostart values and finally the uninstall
-// entry. Every step after the confirmation is best effort.
+// entry. Only what is provably ours is deleted. The entry goes only when nothing of ours is left,
+// so that Windows keeps listing an installation that could not be removed completely, and the
+// result says which it was.
 #include <windows.h>
 #include <shlobj.h>
 
 #include <optional>
+#include <vector>
 
 #include "install/autostart.h"
+#include "install/autostart_match.h"
 #include "install/installer.h"
 #include "install/product.h"
 #include "platform/paths.h"
@@ -22,57 +26,76 @@ namespace {
 
 // The shortcuts and their folder; the folder goes only when nothing else is left in it. Without
 // a Start menu there is nothing to delete: the names alone would point below a drive root.
-void removeShortcuts() {
+void removeShortcuts(std::vector<RemovalFailure>& leftBehind) {
     const std::string startMenu = shellFolderPath(CSIDL_STARTMENU);
     if (startMenu.empty()) return;
     const std::string folder = startMenu + product::kStartMenuFolder;
-    DeleteFileW(utf8ToWide(folder + product::kProgramShortcut).c_str());
-    DeleteFileW(utf8ToWide(folder + product::kChatShortcut).c_str());
-    RemoveDirectoryW(utf8ToWide(folder).c_str());
+    for (const char* shortcut : {product::kProgramShortcut, product::kChatShortcut}) {
+        const std::string path = folder + shortcut;
+        if (DeleteFileW(utf8ToWide(path).c_str())) continue;
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) leftBehind.push_back({path, error});
+    }
+    RemoveDirectoryW(utf8ToWide(folder).c_str());  // kept when it holds files of others
+}
+
+// The running uninstaller's own file, and the folders that hold it, cannot go while it runs:
+// they are not counted as left behind.
+bool isRunningUninstaller(const RemovalFailure& failure, const std::string& ownFile) {
+    if (isSameFile(failure.path, ownFile)) return true;
+    const std::string folder = lowerAscii(failure.path) + "\\";
+    return failure.error == ERROR_DIR_NOT_EMPTY && lowerAscii(ownFile).rfind(folder, 0) == 0;
 }
 
 }  // namespace
 
 bool Installer::uninstall(Interface& ui, Logger& log) {
-    // 1. Everything below reports to this front end.
+    // Everything below reports to this front end.
     frontEnd = &ui;
     logger = &log;
 
-    // 2. Nothing is touched unless the user agrees (the quiet front end always does).
+    // Nothing is touched unless the user agrees (the quiet front end always does).
     if (!ui.askYesNo(translate("#uninstaller_confirm_message"), translate("#uninstaller_confirm_title"))) {
         return false;
     }
 
-    // 3.-4. Where the installation is, as the entry says.
+    // One installer or uninstaller at a time: a second one waits here, showing this status.
     ui.setStatus(translate("#uninstaller_status_removing_files"));
+    runLock.acquire(product::kInstanceLockName);
+
+    // Where the installation is: the entry's folder, in its one long form, when it is ours;
+    // otherwise the folder the install uses. The programs, the autostart values and the tree are
+    // all matched by that one form.
     const std::string installLocation =
-        currentUser().open(product::kUninstallKey, KeyAccess::Read).queryString("InstallLocation");
+        currentUser().open(product::kUninstallKey, KeyAccess::Read).queryExpandableString("InstallLocation");
+    const std::string folder = installationToRemove(installLocation);
+    const std::string programPath = (folder.empty() ? ownInstallFolder() : folder) + product::kProgramFile;
 
-    // 5. The program's path. A location written untidily (a trailing separator, forward slashes)
-    // still names the program as Windows reports it, letter case untouched.
-    std::string programFolder = canonicalFolderPath(installLocation).value_or(installLocation);
-    if (!programFolder.empty() && programFolder.back() == '\\') programFolder.pop_back();
-    const std::string programPath = programFolder + product::kProgramFile;
-
-    // 6. End the programs so their files can go, then delete the folder: only when it is one of
-    // ours, never a drive, a profile or a folder of other files that the entry happens to name.
-    if (!installLocation.empty()) {
+    // End the programs so their files can go, then delete the folder.
+    std::vector<RemovalFailure> leftBehind;
+    if (!folder.empty()) {
         terminateProcessesByPath(programPath);
-        terminateProcessesByPath(programFolder + product::kChatProgramFile);
-        std::string folder;
-        if (checkInstallLocation(installLocation, folder) == LocationVerdict::Removable) {
-            removeTree(folder, 0, 100, 100);
+        terminateProcessesByPath(folder + product::kChatProgramFile);
+        const std::string ownFile = modulePath();
+        for (RemovalFailure& failure : removeTree(folder, 0, 100, 100)) {
+            if (!isRunningUninstaller(failure, ownFile)) leftBehind.push_back(std::move(failure));
         }
     }
 
-    // 7.-8. Shortcuts and autostart values, whether or not a folder was found.
-    removeShortcuts();
-    removeAutostartEntries(programPath);
+    // Shortcuts and autostart values, whether or not a folder was found.
+    removeShortcuts(leftBehind);
+    if (!removeAutostartEntries(programPath)) leftBehind.push_back({std::string("HKEY_CURRENT_USER\\") + product::kRunKey, 0});
 
-    // 9.-10. Last, the entry: Windows no longer lists the application.
+    // Last, the entry: Windows no longer lists the application, unless some of it is still there.
     ui.setStatus(translate("#uninstaller_status_removing_uninstaller"));
-    currentUser().deleteSubKey(product::kUninstallKey);
-    return true;
+    if (leftBehind.empty()) {
+        currentUser().deleteSubKey(product::kUninstallKey);
+        return true;
+    }
+    const RemovalFailure& first = leftBehind.front();
+    const std::string reason = first.error != 0 ? systemErrorTextAt(first.error, first.path) : first.path;
+    ui.showError(translate("#uninstaller_remove_error_message") + reason, translate("#uninstaller_remove_error_title"));
+    return false;
 }
 
 }  // namespace swiftsetup

@@ -5,8 +5,9 @@
 namespace swiftsetup {
 namespace {
 
-// The three title keys deliberately share one text per language. The German chunk error has no
-// full stop where its neighbours have one; released builds showed it that way.
+// The three title keys deliberately share one text per language, as do the uninstaller's two. The
+// German chunk error has no full stop where its neighbours have one; released builds showed it
+// that way. Keys added later come last, so the older ones keep their places.
 constexpr CatalogueEntry kDanish[kCatalogueSize] = {
     {"#extractor_invalid_chunk_error", "Ugyldigt segment."},
     {"#extractor_invalid_chunk_size", "Ugyldig segmentstørrelse."},
@@ -28,6 +29,9 @@ constexpr CatalogueEntry kDanish[kCatalogueSize] = {
     {"#uninstaller_confirm_title", "Lexmora - Afinstallation"},
     {"#uninstaller_status_removing_files", "Fjerner filer..."},
     {"#uninstaller_status_removing_uninstaller", "Fjerner afinstallationsprogram..."},
+    {"#extractor_digest_mismatch", "Installationsprogrammet er beskadiget. Hent det igen."},
+    {"#uninstaller_remove_error_message", "Dele af Lexmora kunne ikke fjernes. Luk Lexmora og Kelvora Chat, og afinstaller igen.\r\n\r\n"},
+    {"#uninstaller_remove_error_title", "Lexmora - Afinstallation"},
 };
 
 constexpr CatalogueEntry kGerman[kCatalogueSize] = {
@@ -51,6 +55,9 @@ constexpr CatalogueEntry kGerman[kCatalogueSize] = {
     {"#uninstaller_confirm_title", "Lexmora - Deinstallation"},
     {"#uninstaller_status_removing_files", "Dateien werden entfernt..."},
     {"#uninstaller_status_removing_uninstaller", "Deinstallationsprogramm wird entfernt..."},
+    {"#extractor_digest_mismatch", "Das Installationsprogramm ist beschädigt. Laden Sie es erneut herunter."},
+    {"#uninstaller_remove_error_message", "Teile von Lexmora konnten nicht entfernt werden. Schließen Sie Lexmora und Kelvora Chat, und deinstallieren Sie erneut.\r\n\r\n"},
+    {"#uninstaller_remove_error_title", "Lexmora - Deinstallation"},
 };
 
 constexpr CatalogueEntry kEnglish[kCatalogueSize] = {
@@ -74,6 +81,9 @@ constexpr CatalogueEntry kEnglish[kCatalogueSize] = {
     {"#uninstaller_confirm_title", "Lexmora Uninstaller"},
     {"#uninstaller_status_removing_files", "Removing files..."},
     {"#uninstaller_status_removing_uninstaller", "Removing uninstaller..."},
+    {"#extractor_digest_mismatch", "The installer is damaged. Download it again."},
+    {"#uninstaller_remove_error_message", "Parts of Lexmora could not be removed. Close Lexmora and Kelvora Chat, then uninstall again.\r\n\r\n"},
+    {"#uninstaller_remove_error_title", "Lexmora Uninstaller"},
 };
 
 constexpr uint32_t kLangDanish = 0x06;

@@ -148,8 +148,16 @@ TEST_F(PreviousVersions, JudgesTheEarlierUninstallerByItsExitCode) {
     EXPECT_FALSE(runEntry("/quiet"));
     testsupport::writeValue(kEntryKey, L"UninstallString", helper + L"-1 0");
     EXPECT_FALSE(runEntry("/quiet"));
-    testsupport::writeValue(kEntryKey, L"UninstallString", L"\"C:\\no such folder\\uninstall.exe\" /uninstall");
+    // One that is there but is no program cannot be started: a failed removal. One that is not
+    // there at all (its folder deleted by hand) leaves nothing to remove.
+    testsupport::TemporaryFolder folder;
+    ASSERT_TRUE(testsupport::writeFile(folder / L"uninstall.exe", "not a program"));
+    testsupport::writeValue(kEntryKey, L"UninstallString", L"\"" + (folder / L"uninstall.exe") + L"\" /uninstall");
     EXPECT_FALSE(runEntry("/quiet")) << "a command that cannot start is a failed removal";
+    testsupport::writeValue(kEntryKey, L"UninstallString", L"\"C:\\no such folder\\uninstall.exe\" /uninstall");
+    EXPECT_TRUE(runEntry("/quiet"));
+    testsupport::writeValue(kEntryKey, L"UninstallString", L"\"" + (folder / L"missing.exe") + L"\" /uninstall");
+    EXPECT_TRUE(runEntry("/quiet"));
 }
 
 TEST_F(PreviousVersions, AnUninstallCommandThatIsNotPlainTextIsNotRun) {

@@ -39,6 +39,9 @@ constexpr Expected kExpected[] = {
     {"#uninstaller_confirm_title", "Lexmora - Afinstallation", "Lexmora - Deinstallation", "Lexmora Uninstaller"},
     {"#uninstaller_status_removing_files", "Fjerner filer...", "Dateien werden entfernt...", "Removing files..."},
     {"#uninstaller_status_removing_uninstaller", "Fjerner afinstallationsprogram...", "Deinstallationsprogramm wird entfernt...", "Removing uninstaller..."},
+    {"#extractor_digest_mismatch", "Installationsprogrammet er beskadiget. Hent det igen.", "Das Installationsprogramm ist beschädigt. Laden Sie es erneut herunter.", "The installer is damaged. Download it again."},
+    {"#uninstaller_remove_error_message", "Dele af Lexmora kunne ikke fjernes. Luk Lexmora og Kelvora Chat, og afinstaller igen.\r\n\r\n", "Teile von Lexmora konnten nicht entfernt werden. Schließen Sie Lexmora und Kelvora Chat, und deinstallieren Sie erneut.\r\n\r\n", "Parts of Lexmora could not be removed. Close Lexmora and Kelvora Chat, then uninstall again.\r\n\r\n"},
+    {"#uninstaller_remove_error_title", "Lexmora - Afinstallation", "Lexmora - Deinstallation", "Lexmora Uninstaller"},
 };
 
 TEST(Catalogue, HoldsEveryTextOfEveryLanguageInTableOrder) {
@@ -80,6 +83,7 @@ TEST(Catalogue, TitleKeysShareOneTextPerLanguage) {
         const char* title = lookup(language, "#window_title");
         EXPECT_STREQ(lookup(language, "#installer_uninstall_error_title"), title);
         EXPECT_STREQ(lookup(language, "#installer_install_files_error_title"), title);
+        EXPECT_STREQ(lookup(language, "#uninstaller_remove_error_title"), lookup(language, "#uninstaller_confirm_title"));
     }
 }
 
