@@ -317,11 +317,13 @@ TEST(ChunkWalker, WorkedExampleParsesAsVersionFileAndDataChunk) {
     }
     ASSERT_EQ(zlibStream(contents).size(), 10492u);
 
+    // The example's payload has no digest chunk; one would sit between the two chunks shown.
     std::string payload;
     StringSink sink(payload);
-    PayloadWriter writer(sink);
+    PayloadWriter writer(sink, DigestMode::Omit);
     ASSERT_EQ(writer.addVersion("50530304"), WriteError::None);
     ASSERT_EQ(writer.addFile("api-ms-win-core-console-l1-1-0.dll", contents), WriteError::None);
+    ASSERT_EQ(writer.finish(), WriteError::None);
 
     const std::string expectedStart =
         std::string("\x02\x00\x00\x10VERSION\x00" "50530304", 20) + std::string("\x01\x00\x00\x22", 4) +
