@@ -2,7 +2,7 @@
 # missing. One `apt-get update` per run at most, and nothing at all when everything is present.
 
 LEXMORA_BUILD_PACKAGES=(
-  cmake ninja-build g++ zlib1g-dev python3
+  cmake ninja-build g++ zlib1g-dev libssl-dev python3
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
 )

@@ -1,5 +1,5 @@
 // lexmora-payload as release engineers run it: pack, list, verify and unpack on real folders,
-// with the refusals, the reports of broken payloads and of the digest.
+// with the refusals, the reports of broken payloads and of the digest, and signed programs.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,11 +11,13 @@
 #include <filesystem>
 #include <functional>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "payload/chunk_walker.h"
 #include "tests/payload/payload_bytes.h"
+#include "tests/payload/signing_fixture.h"
 #include "tools/payload/tree_scan.h"
 
 namespace swiftsetup {
@@ -330,6 +332,53 @@ TEST_F(PayloadTool, ReadsThePayloadOfAnInstallerProgram) {
     EXPECT_EQ(noProgram.exitCode, 1);
     EXPECT_THAT(noProgram.output, HasSubstr("without a resource of type 256, name 256"));
     EXPECT_EQ(tool("list " + (root_ / "missing").string()).exitCode, 1);
+}
+
+// What list says of the payload, without its first line (which names the file) and the line of
+// the program's signature.
+std::string payloadReport(const std::string& listing) {
+    std::string report;
+    std::istringstream lines(listing);
+    std::string line;
+    std::getline(lines, line);
+    while (std::getline(lines, line)) {
+        if (line.rfind("signature: ", 0) != 0) report += line + "\n";
+    }
+    return report;
+}
+
+TEST_F(PayloadTool, ReadsSignedProgramsAsUnsignedOnesAndNamesTheSigner) {
+    const fs::path program = fs::path(LEXMORA_SOURCE_DIR) / "fuzz/corpus/pe_resource/pe32-payload";
+    const fs::path signedProgram = root_ / "signed.exe";
+    ASSERT_EQ(payloadtest::signProgram(root_ / "keys", program, signedProgram), "");
+
+    const ToolRun plain = tool("list " + program.string());
+    const ToolRun list = tool("list " + signedProgram.string());
+    EXPECT_EQ(list.exitCode, 0) << list.output;
+    EXPECT_THAT(plain.output, HasSubstr("\nsignature: none\n"));
+    EXPECT_THAT(list.output, HasSubstr("(32-bit), payload resource 256/256 of 60 bytes at file offset 712\n"
+                                       "signature: Authenticode, signed by " + std::string(payloadtest::kTestSigner) + "\n"));
+    EXPECT_EQ(payloadReport(list.output), payloadReport(plain.output));
+    EXPECT_THAT(list.output, HasSubstr("           9       1  lexmora.exe"));
+
+    const ToolRun verify = tool("verify " + signedProgram.string());
+    EXPECT_EQ(verify.exitCode, 0) << verify.output;
+    EXPECT_THAT(verify.output, HasSubstr("OK: 1 files, 9 bytes in 1 blocks"));
+    const ToolRun unpack = tool("unpack " + signedProgram.string() + " " + (root_ / "out").string());
+    EXPECT_EQ(unpack.exitCode, 0) << unpack.output;
+    EXPECT_EQ(readWhole(root_ / "out/lexmora.exe"), "MZ sample");
+
+    // A damaged table is reported as such; the payload is read all the same.
+    const std::string bytes = readWhole(signedProgram);
+    writeWhole(root_ / "cut.exe", bytes.substr(0, bytes.size() - 100));
+    const ToolRun cut = tool("list " + (root_ / "cut.exe").string());
+    EXPECT_EQ(cut.exitCode, 0) << cut.output;
+    EXPECT_THAT(cut.output, HasSubstr("\nsignature: unreadable (the certificate table ("));
+    EXPECT_THAT(cut.output, HasSubstr(") runs past the end of the file (" + std::to_string(bytes.size() - 100) + " bytes))\n"));
+    EXPECT_EQ(payloadReport(cut.output), payloadReport(plain.output));
+    EXPECT_EQ(tool("verify " + (root_ / "cut.exe").string()).exitCode, 0);
+    EXPECT_THAT(tool("list --raw " + signedProgram.string()).output, Not(HasSubstr("signature:")))
+        << "a payload file has no signature to show";
 }
 
 TEST(TreeScan, NamesSortWithoutRegardToCase) {

@@ -10,6 +10,7 @@
 #include "tools/payload/commands.h"
 #include "tools/payload/digest_report.h"
 #include "tools/payload/payload_source.h"
+#include "tools/payload/pe_signature.h"
 #include "tools/payload/printable.h"
 #include "tools/payload/walk_report.h"
 
@@ -63,6 +64,9 @@ int listCommand(const std::string& path, bool rawOnly) {
     const PayloadDigest digest = checkPayloadDigest(source.data, source.size);
 
     std::printf("%s\n", source.describe(path).c_str());
+    if (source.inProgram) {
+        std::printf("%s\n", describePeSignature(readPeSignature(source.file.data(), source.file.size())).c_str());
+    }
     for (const std::string& version : lister.versions) {
         std::printf("version %s\n", printable(version).c_str());
     }
