@@ -201,12 +201,7 @@ TEST_F(PayloadTool, DigestsThatDoNotMatchOrAreMalformedFailListAndVerify) {
         EXPECT_EQ(verify.exitCode, c.exitCode) << c.name << ": " << verify.output;
         for (const std::string& text : c.listSays) EXPECT_THAT(list.output, HasSubstr(text)) << c.name;
         for (const std::string& text : c.verifySays) EXPECT_THAT(verify.output, HasSubstr(text)) << c.name;
-        if (c.exitCode != 0) {
-            EXPECT_THAT(verify.output, Not(HasSubstr("OK:"))) << c.name;
-        }
-        if (c.name == "sealed" || c.name == "after another chunk") {
-            EXPECT_THAT(verify.output, Not(HasSubstr("digest chunks after"))) << c.name;
-        }
+        EXPECT_EQ(verify.output.find("OK:") == std::string::npos, c.exitCode != 0) << c.name;
     }
 }
 
@@ -377,8 +372,6 @@ TEST_F(PayloadTool, ReadsSignedProgramsAsUnsignedOnesAndNamesTheSigner) {
     EXPECT_THAT(cut.output, HasSubstr(") runs past the end of the file (" + std::to_string(bytes.size() - 100) + " bytes))\n"));
     EXPECT_EQ(payloadReport(cut.output), payloadReport(plain.output));
     EXPECT_EQ(tool("verify " + (root_ / "cut.exe").string()).exitCode, 0);
-    EXPECT_THAT(tool("list --raw " + signedProgram.string()).output, Not(HasSubstr("signature:")))
-        << "a payload file has no signature to show";
 }
 
 TEST(TreeScan, NamesSortWithoutRegardToCase) {

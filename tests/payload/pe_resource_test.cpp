@@ -278,18 +278,6 @@ protected:
         return readWhole(out.string());
     }
 
-    // The certificate's serial number as the bytes of its DER integer.
-    std::string serial() {
-        std::string output;
-        payloadtest::runCommand("openssl x509 -noout -serial -in '" + (folder_ / "keys/signing-certificate.pem").string() + "'",
-                                output);
-        std::string hex = output.substr(output.find('=') + 1);
-        while (!hex.empty() && (hex.back() == '\n' || hex.back() == '\r')) hex.pop_back();
-        std::string bytes;
-        for (size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-        return bytes;
-    }
-
     std::filesystem::path folder_;
 };
 
@@ -330,29 +318,17 @@ TEST_F(SignedProgram, DamagedCertificateTablesAreUnreadableAndLeaveTheResourcesA
     const uint32_t tableSize = get32(good, kCertificateEntry + 4);
     ASSERT_EQ(uint64_t{table} + tableSize, good.size());
     const std::string oid("\x06\x0A\x2B\x06\x01\x04\x01\x82\x37\x02\x01\x04", 12);  // Authenticode's content
-    const std::string serialBytes = serial();
-    ASSERT_GE(serialBytes.size(), 8u);
-
     const std::vector<std::tuple<std::string, std::function<void(std::string&)>, std::string>> cases = {
-        {"one byte longer than the file", [&](std::string& s) { put32(s, kCertificateEntry + 4, tableSize + 1); },
-         "(" + std::to_string(tableSize + 1) + " bytes at file offset " + std::to_string(table) +
-             ") runs past the end of the file (" + std::to_string(good.size()) + " bytes)"},
-        {"offset past the end", [&](std::string& s) { put32(s, kCertificateEntry, static_cast<uint32_t>(s.size()) + 8); },
-         "runs past the end of the file"},
-        {"cut short", [&](std::string& s) { s.resize(s.size() - 100); }, "runs past the end of the file"},
+        {"cut short", [&](std::string& s) { s.resize(s.size() - 100); },
+         "(" + std::to_string(tableSize) + " bytes at file offset " + std::to_string(table) +
+             ") runs past the end of the file (" + std::to_string(good.size() - 100) + " bytes)"},
         {"size without offset", [&](std::string& s) { put32(s, kCertificateEntry, 0); }, "a size but no file offset"},
-        {"too short", [&](std::string& s) { put32(s, kCertificateEntry + 4, 7); }, "too short for an entry"},
         {"entry of length 0", [&](std::string& s) { put32(s, table, 0); }, "a certificate entry's length (0 bytes)"},
-        {"entry longer than the table", [&](std::string& s) { put32(s, table, tableSize + 8); }, "does not fit"},
         {"X.509 entry", [&](std::string& s) { put16(s, table + 6, 1); },
          "no entry of the certificate table is PKCS#7 signed data (the first is of type 0x0001, revision 0x0200)"},
-        {"old revision", [&](std::string& s) { put16(s, table + 4, 0x100); }, "revision 0x0100"},
         {"not DER", [&](std::string& s) { s.replace(table + 8, 16, std::string(16, '\0')); }, "not DER-encoded PKCS#7"},
         {"other content", [&](std::string& s) { s[s.find(oid) + 11] = 5; },
          "the signed content is of type 1.3.6.1.4.1.311.2.1.5, not Authenticode's"},
-        {"signer's certificate missing", [&](std::string& s) { s[s.rfind(serialBytes) + serialBytes.size() - 1] ^= 1; },
-         std::string("the signer's certificate, issued by ") + payloadtest::kTestSigner +
-             ", is not among the signature's certificates"},
     };
     for (const auto& [name, damage, problem] : cases) {
         std::string image = good;

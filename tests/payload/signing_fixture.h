@@ -5,12 +5,9 @@
 // passes without having signed anything. Nothing here is kept beyond the test's own folder.
 
 #include <stdio.h>
-#include <stdlib.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <sstream>
 #include <string>
 
 namespace payloadtest {
@@ -18,17 +15,6 @@ namespace payloadtest {
 inline constexpr char kTestSignerSubject[] = "/C=DK/O=Kelvora Test/CN=Lexmora Test Signing";
 // The same subject as lexmora-payload shows it, most specific part first.
 inline constexpr char kTestSigner[] = "CN=Lexmora Test Signing, O=Kelvora Test, C=DK";
-
-// Whether a program of that name is on PATH.
-inline bool onPath(const std::string& name) {
-    const char* path = getenv("PATH");
-    std::istringstream folders(path == nullptr ? "" : path);
-    for (std::string folder; std::getline(folders, folder, ':');) {
-        const std::filesystem::path candidate = std::filesystem::path(folder.empty() ? "." : folder) / name;
-        if (access(candidate.c_str(), X_OK) == 0) return true;
-    }
-    return false;
-}
 
 // Runs a shell command; its exit status, with its standard output and error in output.
 inline int runCommand(const std::string& command, std::string& output) {
@@ -46,14 +32,14 @@ inline int runCommand(const std::string& command, std::string& output) {
 // worked; otherwise what failed.
 inline std::string signProgram(const std::filesystem::path& keys, const std::filesystem::path& in,
                                const std::filesystem::path& out) {
-    for (const char* tool : {"openssl", "osslsigncode"}) {
-        if (!onPath(tool)) {
-            return std::string(tool) + " is not installed; it is a test dependency (Debian package " + tool + ")";
+    std::string output;
+    for (const std::string tool : {"openssl", "osslsigncode"}) {
+        if (runCommand("command -v " + tool, output) != 0) {
+            return tool + " is not installed; it is a test dependency (Debian package " + tool + ")";
         }
     }
     const std::filesystem::path key = keys / "signing-key.pem";
     const std::filesystem::path certificate = keys / "signing-certificate.pem";
-    std::string output;
     if (!std::filesystem::exists(certificate)) {
         std::filesystem::create_directories(keys);
         const std::string make = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '" +
