@@ -8,7 +8,7 @@ import sys
 import zlib
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "payload"))
-from payload_bytes import chunk, data, file, version  # noqa: E402
+from payload_bytes import chunk, data, digest, file, version, with_digest  # noqa: E402
 
 
 def pattern(n, seed=1):
@@ -20,8 +20,14 @@ def pattern(n, seed=1):
     return bytes(out)
 
 
+def off_by_one(payload, at):
+    """payload with the lowest bit of one byte changed."""
+    return payload[:at] + bytes([payload[at] ^ 1]) + payload[at + 1:]
+
+
 def walker_seeds():
     good = version() + file(b"lexmora.exe") + data(pattern(700)) + file(b"empty.dat")
+    sealed = with_digest(good, len(version()))
     deep = (file(b"first/second/third/deep.txt") + data(b"deep\n" * 40) +
             file(b"first\\second\\mid.txt") + data(b"mid\n"))
     bad_adler = bytearray(zlib.compress(b"hello hello hello", 6))
@@ -62,6 +68,14 @@ def walker_seeds():
         "path-empty": file(b""),
         "path-dots-name": file(b".../x") + data(b"three dots are a name"),
         "many-blocks": file(b"big.bin") + b"".join(data(pattern(256, seed=i)) for i in range(6)),
+        "digest-good": sealed,
+        "digest-mismatch": sealed.replace(b"lexmora.exe", b"lexmorb.exe"),
+        "digest-first": with_digest(file(b"a") + data(b"x"), 0),
+        "digest-value-off-by-one": off_by_one(with_digest(file(b"a") + data(b"x"), 0), 13),
+        "digest-short-body": version() + chunk(3, b"CRC32\0ab") + file(b"a"),
+        "digest-duplicate": with_digest(version() + digest(7) + file(b"a"), len(version())),
+        "digest-past-end": version() + digest()[:12],
+        "digest-after-file": good + digest(7),
     }
     return seeds
 

@@ -1,14 +1,19 @@
 // Fuzz target of the payload reading rules: any bytes are walked twice, inflating every block
 // and looking at sizes only, and what the walker reports is checked against the rules it must
-// keep whatever the input. Built with clang's libFuzzer by scripts/fuzz-payload, and replayed
-// over the committed corpus by the native tests.
+// keep whatever the input. The digest check runs on the same bytes, agrees with the walk about
+// the digest chunks before the first file chunk, and never matches once its value or a covered
+// byte is changed. Built with clang's libFuzzer by scripts/fuzz-payload, and replayed over the
+// committed corpus by the native tests.
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "payload/block_inflater.h"
 #include "payload/chunk_format.h"
 #include "payload/chunk_walker.h"
+#include "payload/payload_digest.h"
 
 namespace {
 
@@ -68,6 +73,9 @@ public:
     bool onOtherChunk(const Chunk& chunk) override {
         require(chunk.kind > static_cast<uint8_t>(ChunkKind::File));
         checkChunk(chunk, static_cast<ChunkKind>(chunk.kind));
+        if (chunk.kind == static_cast<uint8_t>(ChunkKind::Digest) && !fileSeen_) {
+            if (digestChunks_++ == 0) firstDigest_ = chunk;
+        }
         return true;
     }
 
@@ -81,6 +89,10 @@ public:
 
     uint32_t consumed() const { return consumed_; }
     uint32_t chunks() const { return chunks_; }
+    bool fileSeen() const { return fileSeen_; }
+    // Digest chunks before the first file chunk, and the first of them.
+    uint32_t digestChunks() const { return digestChunks_; }
+    const Chunk& firstDigest() const { return firstDigest_; }
 
 private:
     void checkChunk(const Chunk& chunk, ChunkKind kind) {
@@ -99,8 +111,77 @@ private:
     uint32_t consumed_ = 0;
     uint32_t expectedEnd_ = 0;
     uint32_t chunks_ = 0;
+    uint32_t digestChunks_ = 0;
+    Chunk firstDigest_;
     volatile unsigned checksum_ = 0;
 };
+
+bool wellFormedDigestBody(const Chunk& chunk) {
+    return chunk.length == kDigestBodyLength && std::memcmp(chunk.body, kDigestKey, kDigestKeyLength) == 0;
+}
+
+// What the digest check says must hold for the bytes it was given, and must agree with what the
+// walk saw of the chunks before the first file chunk wherever the walk got that far.
+void checkDigest(const uint8_t* data, uint32_t length, const CheckingVisitor& sizing, const WalkResult& quick) {
+    const PayloadDigest digest = checkPayloadDigest(data, length);
+    switch (digest.status) {
+        case DigestStatus::Absent:
+            require(digest.offset == 0 && digest.stored == 0 && digest.computed == 0 && digest.problem == nullptr);
+            break;
+        case DigestStatus::Malformed:
+            require(digest.problem != nullptr);
+            require(uint64_t{digest.offset} + kChunkHeaderSize <= length);
+            require(data[digest.offset] == static_cast<uint8_t>(ChunkKind::Digest));
+            break;
+        case DigestStatus::Matches:
+        case DigestStatus::Mismatch: {
+            const uint32_t value = digest.offset + kChunkHeaderSize + kDigestKeyLength;
+            require(uint64_t{value} + kDigestValueSize <= length);
+            require(data[digest.offset] == static_cast<uint8_t>(ChunkKind::Digest));
+            require(readBigEndian24(data + digest.offset + 1) == kDigestBodyLength);
+            require(std::memcmp(data + digest.offset + kChunkHeaderSize, kDigestKey, kDigestKeyLength) == 0);
+            require(digest.stored == readBigEndian32(data + value));
+            require(digest.computed == payloadCrc32(data, length, value));
+            require((digest.status == DigestStatus::Matches) == (digest.stored == digest.computed));
+
+            // The value is not covered: changed, the rest gives the same CRC, and a value that
+            // matched matches no more.
+            std::vector<uint8_t> changed(data, data + length);
+            changed[value + kDigestValueSize - 1] ^= 0x01;
+            const PayloadDigest forged = checkPayloadDigest(changed.data(), length);
+            require(forged.offset == digest.offset && forged.stored == (digest.stored ^ 0x01));
+            require(forged.computed == digest.computed);
+            require((forged.status == DigestStatus::Matches) == (forged.stored == forged.computed));
+            if (digest.status == DigestStatus::Matches) require(forged.status == DigestStatus::Mismatch);
+            // A changed covered byte changes the CRC wherever the digest chunk is still found.
+            changed[value + kDigestValueSize - 1] ^= 0x01;
+            const uint32_t covered = value + kDigestValueSize < length ? length - 1 : 0;
+            changed[covered] ^= 0x80;
+            const PayloadDigest damaged = checkPayloadDigest(changed.data(), length);
+            if (damaged.offset == digest.offset &&
+                (damaged.status == DigestStatus::Matches || damaged.status == DigestStatus::Mismatch)) {
+                require(damaged.computed != digest.computed);
+                require(damaged.status == DigestStatus::Mismatch || digest.status == DigestStatus::Mismatch);
+            }
+            break;
+        }
+    }
+
+    // The walk frames every chunk before the first file chunk when it ends cleanly, reaches a file
+    // chunk, or stops at one (an unsafe path); the digest check must then see the same digest chunks.
+    if (quick.fault == PayloadFault::None || sizing.fileSeen() || quick.fault == PayloadFault::UnsafePath) {
+        if (sizing.digestChunks() == 0) {
+            require(digest.status == DigestStatus::Absent);
+        } else if (sizing.digestChunks() > 1 || !wellFormedDigestBody(sizing.firstDigest())) {
+            require(digest.status == DigestStatus::Malformed);
+        } else {
+            require(digest.status == DigestStatus::Matches || digest.status == DigestStatus::Mismatch);
+            require(digest.offset == sizing.firstDigest().offset);
+        }
+    } else if (quick.fault == PayloadFault::ChunkPastEnd && data[quick.offset] == static_cast<uint8_t>(ChunkKind::Digest)) {
+        require(digest.status == DigestStatus::Malformed);  // a cut digest chunk is not hidden
+    }
+}
 
 }  // namespace
 
@@ -129,5 +210,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else {
         require(full.fault == quick.fault && full.offset == quick.offset && full.chunks == quick.chunks);
     }
+    checkDigest(data, length, sizing, quick);
     return 0;
 }

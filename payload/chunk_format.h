@@ -13,6 +13,7 @@ enum class ChunkKind : uint8_t {
     Data = 0,     // a block of the current file: inflated size (32 bits, big-endian), zlib stream
     File = 1,     // starts a file: its relative path, UTF-8, no terminator
     Version = 2,  // "VERSION", NUL, value; readers skip it like every other kind
+    Digest = 3,   // "CRC32", NUL, the payload's CRC-32 (32 bits, big-endian); skipped by the walk
 };
 
 inline constexpr uint32_t kChunkHeaderSize = 4;
@@ -24,6 +25,12 @@ inline constexpr uint32_t kBlockSize = 65536;
 // The version chunk's body: this key, a NUL byte, then the value up to the end of the body.
 inline constexpr char kVersionKey[] = "VERSION";
 inline constexpr size_t kVersionKeyLength = sizeof(kVersionKey);  // with its NUL
+// The digest chunk's body: this key, a NUL byte, then the CRC-32 of every payload byte but the
+// value's own four; nothing else.
+inline constexpr char kDigestKey[] = "CRC32";
+inline constexpr size_t kDigestKeyLength = sizeof(kDigestKey);  // with its NUL
+inline constexpr uint32_t kDigestValueSize = 4;
+inline constexpr uint32_t kDigestBodyLength = kDigestKeyLength + kDigestValueSize;
 
 inline uint32_t readBigEndian24(const uint8_t* bytes) {
     return (uint32_t{bytes[0]} << 16) | (uint32_t{bytes[1]} << 8) | uint32_t{bytes[2]};

@@ -62,6 +62,10 @@ const char* writeErrorDescription(WriteError error) {
             return "the payload would exceed 4 GiB - 1 bytes, the most a resource can hold";
         case WriteError::CompressionFailed: return "zlib could not compress a block";
         case WriteError::OutputFailed: return "the payload could not be written";
+        case WriteError::PatchFailed:
+            return "the digest's value could not be written over its placeholder (the output "
+                   "cannot be changed once written)";
+        case WriteError::Finished: return "the payload is already finished: its digest is complete";
     }
     return "unknown error";
 }
@@ -141,22 +145,48 @@ WriteError checkPayloadPath(std::string_view path) {
     return WriteError::None;
 }
 
-PayloadWriter::PayloadWriter(ByteSink& sink) : sink_(sink) {}
+PayloadWriter::PayloadWriter(ByteSink& sink, DigestMode digest)
+    : sink_(sink), digestMode_(digest), crc_(static_cast<uint32_t>(crc32(0L, Z_NULL, 0))) {}
 PayloadWriter::~PayloadWriter() = default;
+
+WriteError PayloadWriter::writeOut(const uint8_t* bytes, size_t length, bool covered) {
+    if (length == 0) return WriteError::None;
+    if (!sink_.write(bytes, length)) return WriteError::OutputFailed;
+    if (covered && digestMode_ == DigestMode::Write) {
+        crc_ = static_cast<uint32_t>(crc32(crc_, bytes, static_cast<uInt>(length)));
+    }
+    return WriteError::None;
+}
 
 WriteError PayloadWriter::emit(uint8_t kind, const uint8_t* prefix, size_t prefixLength,
                                const uint8_t* body, size_t bodyLength) {
+    if (finished_) return WriteError::Finished;
     const uint64_t length = uint64_t{prefixLength} + bodyLength;
     if (size_ + kChunkHeaderSize + length > kMaxPayloadSize) return WriteError::PayloadTooLarge;
     std::string header;
     appendChunkHeader(header, kind, static_cast<uint32_t>(length));
-    if (!sink_.write(reinterpret_cast<const uint8_t*>(header.data()), header.size()) ||
-        (prefixLength > 0 && !sink_.write(prefix, prefixLength)) ||
-        (bodyLength > 0 && !sink_.write(body, bodyLength))) {
-        return WriteError::OutputFailed;
-    }
+    // The digest chunk's body after its key is the value: the one part the digest cannot cover.
+    const bool bodyCovered = kind != static_cast<uint8_t>(ChunkKind::Digest);
+    WriteError error = writeOut(reinterpret_cast<const uint8_t*>(header.data()), header.size(), true);
+    if (error == WriteError::None) error = writeOut(prefix, prefixLength, true);
+    if (error == WriteError::None) error = writeOut(body, bodyLength, bodyCovered);
+    if (error != WriteError::None) return error;
     size_ += kChunkHeaderSize + length;
     return WriteError::None;
+}
+
+WriteError PayloadWriter::emitDigestIfDue() {
+    if (digestMode_ != DigestMode::Write || digestWritten_) return WriteError::None;
+    const uint64_t valueOffset = size_ + kChunkHeaderSize + kDigestKeyLength;
+    const uint8_t placeholder[kDigestValueSize] = {};
+    const WriteError error = emit(static_cast<uint8_t>(ChunkKind::Digest),
+                                  reinterpret_cast<const uint8_t*>(kDigestKey), kDigestKeyLength,
+                                  placeholder, sizeof(placeholder));
+    if (error == WriteError::None) {
+        digestWritten_ = true;
+        digestValueOffset_ = valueOffset;
+    }
+    return error;
 }
 
 WriteError PayloadWriter::addVersion(std::string_view value) {
@@ -164,21 +194,25 @@ WriteError PayloadWriter::addVersion(std::string_view value) {
     for (const char c : value) {
         if (c < 0x20 || c > 0x7E) return WriteError::VersionInvalid;
     }
-    return emit(static_cast<uint8_t>(ChunkKind::Version),
-                reinterpret_cast<const uint8_t*>(kVersionKey), kVersionKeyLength,
-                reinterpret_cast<const uint8_t*>(value.data()), value.size());
+    const WriteError error = emit(static_cast<uint8_t>(ChunkKind::Version),
+                                  reinterpret_cast<const uint8_t*>(kVersionKey), kVersionKeyLength,
+                                  reinterpret_cast<const uint8_t*>(value.data()), value.size());
+    return error != WriteError::None ? error : emitDigestIfDue();
 }
 
 WriteError PayloadWriter::beginFile(std::string_view path) {
     const WriteError problem = checkPayloadPath(path);
     if (problem != WriteError::None) return problem;
-    const WriteError error = emit(static_cast<uint8_t>(ChunkKind::File), nullptr, 0,
-                                  reinterpret_cast<const uint8_t*>(path.data()), path.size());
+    WriteError error = emitDigestIfDue();
+    if (error != WriteError::None) return error;
+    error = emit(static_cast<uint8_t>(ChunkKind::File), nullptr, 0,
+                 reinterpret_cast<const uint8_t*>(path.data()), path.size());
     if (error == WriteError::None) fileOpen_ = true;
     return error;
 }
 
 WriteError PayloadWriter::addBlock(const uint8_t* bytes, size_t length) {
+    if (finished_) return WriteError::Finished;
     if (!fileOpen_) return WriteError::NoFileOpen;
     if (length == 0 || length > kBlockSize) return WriteError::BlockSizeInvalid;
     if (!compressed_) {
@@ -204,6 +238,21 @@ WriteError PayloadWriter::addFile(std::string_view path, std::string_view conten
         error = addBlock(bytes + offset, length);
     }
     return error;
+}
+
+WriteError PayloadWriter::finish() {
+    if (finished_) return WriteError::None;
+    const WriteError error = emitDigestIfDue();
+    if (error != WriteError::None) return error;
+    if (digestWritten_) {
+        std::string value;
+        appendBigEndian32(value, crc_);
+        if (!sink_.patch(digestValueOffset_, reinterpret_cast<const uint8_t*>(value.data()), value.size())) {
+            return WriteError::PatchFailed;
+        }
+    }
+    finished_ = true;
+    return WriteError::None;
 }
 
 }  // namespace swiftsetup

@@ -1,5 +1,5 @@
 // The reading rules of the payload, natively: every shape of the format, good and broken, with
-// the message key the installer reports for it, and the hardened cases.
+// the message key the installer reports for it, the hardened cases, and the payload's digest.
 #include "payload/chunk_walker.h"
 
 #include <gmock/gmock.h>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "payload/block_inflater.h"
+#include "payload/payload_digest.h"
 #include "payload/payload_path.h"
 #include "payload/payload_writer.h"
 #include "tests/payload/payload_bytes.h"
@@ -19,11 +20,18 @@ namespace {
 using payloadtest::blockChunk;
 using payloadtest::chunk;
 using payloadtest::dataChunk;
+using payloadtest::digestChunk;
 using payloadtest::fileChunk;
 using payloadtest::versionChunk;
+using payloadtest::withDigest;
 using payloadtest::zlibStream;
+using ::testing::AnyOf;
+using ::testing::Contains;
+using ::testing::Each;
 using ::testing::ElementsAre;
+using ::testing::Eq;
 using ::testing::IsEmpty;
+using ::testing::Le;
 
 // Records what a walk hands to its visitor, as short lines.
 class Recorder final : public ChunkVisitor {
@@ -309,11 +317,13 @@ TEST(ChunkWalker, WorkedExampleParsesAsVersionFileAndDataChunk) {
     }
     ASSERT_EQ(zlibStream(contents).size(), 10492u);
 
+    // The example's payload has no digest chunk; one would sit between the two chunks shown.
     std::string payload;
     StringSink sink(payload);
-    PayloadWriter writer(sink);
+    PayloadWriter writer(sink, DigestMode::Omit);
     ASSERT_EQ(writer.addVersion("50530304"), WriteError::None);
     ASSERT_EQ(writer.addFile("api-ms-win-core-console-l1-1-0.dll", contents), WriteError::None);
+    ASSERT_EQ(writer.finish(), WriteError::None);
 
     const std::string expectedStart =
         std::string("\x02\x00\x00\x10VERSION\x00" "50530304", 20) + std::string("\x01\x00\x00\x22", 4) +
@@ -341,6 +351,85 @@ TEST(ChunkWalker, VersionValueIsTheTextAfterTheKey) {
     version.body = reinterpret_cast<const uint8_t*>(other.data() + 4);
     version.length = 9;
     EXPECT_FALSE(versionValue(version, value));
+}
+
+PayloadDigest digestOf(const std::string& payload) {
+    return checkPayloadDigest(reinterpret_cast<const uint8_t*>(payload.data()), static_cast<uint32_t>(payload.size()));
+}
+
+const std::string kVersion = versionChunk("50530304");
+const std::string kFiles = fileChunk("a.txt") + blockChunk("hello") + fileChunk("sub/b.txt") + blockChunk("bee");
+// Written as a writer writes it: the digest chunk directly after the version chunk.
+const std::string kSealed = withDigest(kVersion + kFiles, kVersion.size());
+const uint32_t kValueOffset = static_cast<uint32_t>(kVersion.size()) + 4 + 6;
+
+TEST(PayloadDigest, CoversEveryByteButItsOwnValue) {
+    // The standard check value of CRC-32, with the four value bytes cut out of the middle.
+    const std::string check = "1234\xDE\xAD\xBE\xEF" "56789";
+    EXPECT_EQ(payloadCrc32(reinterpret_cast<const uint8_t*>(check.data()), 13, 4), 0xCBF43926u);
+
+    const PayloadDigest good = digestOf(kSealed);
+    ASSERT_EQ(good.status, DigestStatus::Matches);
+    EXPECT_EQ(good.offset, kVersion.size());
+    EXPECT_EQ(good.stored, readBigEndian32(reinterpret_cast<const uint8_t*>(kSealed.data()) + kValueOffset));
+    Recorder recorder;
+    EXPECT_EQ(walk(kSealed, recorder).fault, PayloadFault::None);
+    EXPECT_THAT(recorder.contents, ElementsAre("hello", "bee")) << "readers skip the digest chunk";
+
+    // One changed byte anywhere never leaves a matching digest. Only the framing ahead of the
+    // digest's body can hide the chunk (its kind byte, the version chunk's header): no digest.
+    std::vector<uint32_t> absentAt;
+    for (uint32_t at = 0; at < kSealed.size(); ++at) {
+        for (const uint8_t flip : {0x01, 0x80, 0xFF}) {
+            std::string changed = kSealed;
+            changed[at] = static_cast<char>(changed[at] ^ flip);
+            const PayloadDigest digest = digestOf(changed);
+            EXPECT_NE(digest.status, DigestStatus::Matches) << "byte " << at << " ^ " << int{flip};
+            if (digest.status == DigestStatus::Absent) absentAt.push_back(at);
+            if (at >= kValueOffset && at < kValueOffset + 4) {
+                EXPECT_EQ(digest.computed, good.computed) << "the value is not covered: " << at;
+            }
+        }
+    }
+    EXPECT_THAT(absentAt, Each(AnyOf(Le(3u), Eq(static_cast<uint32_t>(kVersion.size())))));
+    EXPECT_THAT(absentAt, Contains(static_cast<uint32_t>(kVersion.size())));
+
+    // Cut at any chunk boundary after the digest chunk, or grown, it no longer matches, though
+    // the walk alone finds nothing wrong.
+    for (const uint32_t end : payloadtest::chunkEnds(kSealed)) {
+        if (end <= kValueOffset || end == kSealed.size()) continue;
+        EXPECT_EQ(walk(kSealed.substr(0, end), recorder).fault, PayloadFault::None) << end;
+        EXPECT_EQ(digestOf(kSealed.substr(0, end)).status, DigestStatus::Mismatch) << end;
+    }
+    EXPECT_EQ(digestOf(kSealed + fileChunk("extra.txt")).status, DigestStatus::Mismatch);
+}
+
+TEST(PayloadDigest, IsLookedForAmongTheChunksBeforeTheFirstFileChunk) {
+    const uint32_t v = static_cast<uint32_t>(kVersion.size());
+    const std::vector<std::tuple<std::string, std::string, DigestStatus, uint32_t>> cases = {
+        {"empty", "", DigestStatus::Absent, 0},
+        {"without one", kVersion + kFiles, DigestStatus::Absent, 0},
+        {"stray bytes end the search", kVersion + "\x03\x00", DigestStatus::Absent, 0},
+        {"after the first file chunk", kVersion + kFiles + digestChunk(0), DigestStatus::Absent, 0},
+        {"first", withDigest(kFiles, 0), DigestStatus::Matches, 0},
+        {"after another kind", withDigest(kVersion + chunk(9, "x") + kFiles, v + 5), DigestStatus::Matches, v + 5},
+        {"before a stray block", withDigest(kVersion + blockChunk("orphan") + kFiles, v), DigestStatus::Matches, v},
+        {"alone", withDigest("", 0), DigestStatus::Matches, 0},
+        {"empty body", kVersion + chunk(3, "") + kFiles, DigestStatus::Malformed, v},
+        {"one byte short", kVersion + chunk(3, std::string("CRC32\0abc", 9)) + kFiles, DigestStatus::Malformed, v},
+        {"one byte long", kVersion + chunk(3, std::string("CRC32\0abcde", 11)) + kFiles, DigestStatus::Malformed, v},
+        {"other key", kVersion + chunk(3, std::string("CRC64\0abcd", 10)) + kFiles, DigestStatus::Malformed, v},
+        {"no NUL", kVersion + chunk(3, "CRC32Xabcd") + kFiles, DigestStatus::Malformed, v},
+        {"body past the end", kVersion + digestChunk(0).substr(0, 12), DigestStatus::Malformed, v},
+        {"a second one", withDigest(kVersion + digestChunk(0) + kFiles, v), DigestStatus::Malformed, v + 14},
+        {"a second, damaged", withDigest(kVersion + chunk(3, "x") + kFiles, v), DigestStatus::Malformed, v + 14},
+    };
+    for (const auto& [name, payload, status, offset] : cases) {
+        const PayloadDigest digest = digestOf(payload);
+        EXPECT_EQ(digest.status, status) << name;
+        EXPECT_EQ(digest.offset, offset) << name;
+        EXPECT_EQ(digest.problem != nullptr, status == DigestStatus::Malformed) << name;
+    }
 }
 
 }  // namespace

@@ -35,6 +35,28 @@ inline std::string versionChunk(std::string_view value) {
 
 inline std::string fileChunk(std::string_view path) { return chunk(1, path); }
 
+// A digest chunk holding the value as given.
+inline std::string digestChunk(uint32_t value) {
+    std::string body("CRC32", 6);
+    swiftsetup::appendBigEndian32(body, value);
+    return chunk(3, body);
+}
+
+// The payload with a digest chunk inserted at byte at, its value the CRC-32 of every byte of the
+// result but the value's own four, computed here with zlib alone.
+inline std::string withDigest(std::string_view payload, size_t at) {
+    std::string out = std::string(payload.substr(0, at)) + digestChunk(0) + std::string(payload.substr(at));
+    const size_t value = at + 4 + 6;
+    const auto* bytes = reinterpret_cast<const Bytef*>(out.data());
+    uLong crc = crc32(0L, Z_NULL, 0);
+    crc = crc32(crc, bytes, static_cast<uInt>(value));
+    crc = crc32(crc, bytes + value + 4, static_cast<uInt>(out.size() - value - 4));
+    std::string field;
+    swiftsetup::appendBigEndian32(field, static_cast<uint32_t>(crc));
+    out.replace(value, 4, field);
+    return out;
+}
+
 // A data chunk: the size field as given, then the stream as given.
 inline std::string dataChunk(uint32_t declaredSize, std::string_view stream) {
     std::string body;

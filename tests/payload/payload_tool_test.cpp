@@ -1,5 +1,5 @@
 // lexmora-payload as release engineers run it: pack, list, verify and unpack on real folders,
-// with the refusals and the reports of broken payloads.
+// with the refusals, the reports of broken payloads and of the digest, and signed programs.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,11 +11,13 @@
 #include <filesystem>
 #include <functional>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "payload/chunk_walker.h"
 #include "tests/payload/payload_bytes.h"
+#include "tests/payload/signing_fixture.h"
 #include "tools/payload/tree_scan.h"
 
 namespace swiftsetup {
@@ -98,6 +100,12 @@ TEST_F(PayloadTool, PackWritesByTheConventionsAndRoundTripsThroughUnpack) {
     const std::string payload = readWhole(root_ / "one.bin");
     EXPECT_EQ(payload, readWhole(root_ / "two.bin")) << "identical input gives identical bytes";
     EXPECT_EQ(payload.substr(0, 20), payloadtest::versionChunk("50530304"));
+    // The digest chunk second, its value computed here from the other bytes.
+    ASSERT_GT(payload.size(), 34u);
+    EXPECT_EQ(payload, payloadtest::withDigest(payload.substr(0, 20) + payload.substr(34), 20));
+    char digestLine[64];
+    std::snprintf(digestLine, sizeof(digestLine), "digest CRC-32 0x%08X, matches",
+                  readBigEndian32(reinterpret_cast<const uint8_t*>(payload.data()) + 30));
 
     // A folder's own files first, then each subfolder; names without regard to case.
     EXPECT_THAT(payloadPaths(payload),
@@ -106,16 +114,18 @@ TEST_F(PayloadTool, PackWritesByTheConventionsAndRoundTripsThroughUnpack) {
 
     const ToolRun list = tool("list " + (root_ / "one.bin").string());
     EXPECT_EQ(list.exitCode, 0) << list.output;
-    EXPECT_THAT(list.output, HasSubstr("version 50530304"));
+    EXPECT_THAT(list.output, HasSubstr("version 50530304\n" + std::string(digestLine) + "\n"));
     EXPECT_THAT(list.output, HasSubstr("       65537       2  lexmora.exe"));
     EXPECT_THAT(list.output, HasSubstr("           0       0  empty.dat"));
     EXPECT_THAT(list.output, HasSubstr("8 files, 196638 bytes in 8 blocks; payload of " +
-                                       std::to_string(payload.size()) + " bytes in 17 chunks"));
+                                       std::to_string(payload.size()) + " bytes in 18 chunks"));
+    EXPECT_THAT(list.output, Not(HasSubstr("other kinds")));
 
     const ToolRun verify = tool("verify " + (root_ / "one.bin").string());
     EXPECT_EQ(verify.exitCode, 0) << verify.output;
+    EXPECT_THAT(verify.output, HasSubstr(digestLine));
     EXPECT_THAT(verify.output, HasSubstr("OK: 8 files, 196638 bytes in 8 blocks"));
-    EXPECT_THAT(verify.output, Not(HasSubstr("note:")));
+    EXPECT_THAT(verify.output, Not(HasSubstr("note:"))) << "the digest chunk is no chunk of an unknown kind";
 
     const ToolRun unpack = tool("unpack " + (root_ / "one.bin").string() + " " + (root_ / "out/deeper").string());
     ASSERT_EQ(unpack.exitCode, 0) << unpack.output;
@@ -128,11 +138,71 @@ TEST_F(PayloadTool, PackWritesByTheConventionsAndRoundTripsThroughUnpack) {
     EXPECT_FALSE(fs::exists(root_ / "out/deeper/a/nothing-here")) << "a payload carries no empty folders";
 }
 
-TEST_F(PayloadTool, EmptyFolderGivesAPayloadOfTheVersionChunkAlone) {
+TEST_F(PayloadTool, EmptyFolderGivesAPayloadOfTheVersionAndDigestChunksAlone) {
     fs::create_directories(root_ / "empty");
     ASSERT_EQ(tool("pack --version 1 " + (root_ / "empty").string() + " " + (root_ / "p.bin").string()).exitCode, 0);
-    EXPECT_EQ(readWhole(root_ / "p.bin"), payloadtest::versionChunk("1"));
+    EXPECT_EQ(readWhole(root_ / "p.bin"), payloadtest::withDigest(payloadtest::versionChunk("1"), 13));
     EXPECT_THAT(tool("verify " + (root_ / "p.bin").string()).output, HasSubstr("OK: 0 files"));
+
+    const ToolRun plain = tool("pack --no-digest --version 1 " + (root_ / "empty").string() + " " +
+                               (root_ / "plain.bin").string());
+    ASSERT_EQ(plain.exitCode, 0) << plain.output;
+    EXPECT_EQ(readWhole(root_ / "plain.bin"), payloadtest::versionChunk("1"));
+    const ToolRun verify = tool("verify " + (root_ / "plain.bin").string());
+    EXPECT_EQ(verify.exitCode, 0) << "a payload without a digest is valid";
+    EXPECT_THAT(verify.output, HasSubstr("\nno digest\nOK: 0 files"));
+    EXPECT_THAT(tool("list " + (root_ / "plain.bin").string()).output, HasSubstr("\nno digest\n"));
+
+    EXPECT_THAT(tool("--help").output, HasSubstr("pack [--no-digest] --version VALUE FOLDER OUTPUT"));
+    EXPECT_EQ(tool("list --no-digest " + (root_ / "p.bin").string()).exitCode, 2) << "an option of pack alone";
+}
+
+TEST_F(PayloadTool, DigestsThatDoNotMatchOrAreMalformedFailListAndVerify) {
+    using payloadtest::chunk;
+    using payloadtest::digestChunk;
+    using payloadtest::withDigest;
+    const std::string version = payloadtest::versionChunk("1");
+    const std::string files = payloadtest::fileChunk("a.txt") + payloadtest::blockChunk("hello") +
+                              payloadtest::fileChunk("b.txt");
+    const std::string sealed = withDigest(version + files, version.size());
+    std::string renamed = sealed;
+    renamed[sealed.find("a.txt") + 3] = 'y';  // a.tyt: still a good path, another file
+    const std::string mismatch = "mismatch (computed 0x";
+    const std::string changed = "the digest does not match: the digest chunk at payload byte 13 holds CRC-32 0x";
+    struct Case {
+        std::string name;
+        std::string bytes;
+        int exitCode;  // of both commands
+        std::vector<std::string> listSays;
+        std::vector<std::string> verifySays;
+    };
+    const std::vector<Case> cases = {
+        {"sealed", sealed, 0, {", matches\n"}, {", matches\nOK: 2 files"}},
+        {"renamed", renamed, 1, {mismatch, "a.tyt"}, {mismatch, changed, "has changed since it was written"}},
+        {"cut at a chunk", sealed.substr(0, sealed.size() - 9), 1, {mismatch}, {changed}},
+        {"broken too", sealed + "\x01\x02", 1, {mismatch, "broken at payload byte"},
+         {changed, "broken at payload byte " + std::to_string(sealed.size())}},
+        {"short body", version + chunk(3, std::string("CRC32\0ab", 8)) + files, 1,
+         {"\nmalformed digest chunk at payload byte 13\n"},
+         {"malformed digest chunk at payload byte 13: its body is not \"CRC32\", a NUL byte and a 4-byte value"}},
+        {"two digests", withDigest(version + digestChunk(7) + files, version.size()), 1,
+         {"malformed digest chunk at payload byte 27"},
+         {"malformed digest chunk at payload byte 27: a second digest chunk"}},
+        {"after the files", version + files + digestChunk(7), 0, {"\nno digest\n", "1 chunks of other kinds"},
+         {"\nno digest\n", "note: 1 digest chunks after the first file chunk were skipped"}},
+        {"after another chunk", withDigest(version + chunk(9, "") + files, version.size() + 4), 0, {", matches"},
+         {", matches", "note: the digest chunk is not the second chunk", "note: 1 chunks of unknown kinds"}},
+    };
+    for (const Case& c : cases) {
+        writeWhole(root_ / "p.bin", c.bytes);
+        const ToolRun list = tool("list " + (root_ / "p.bin").string());
+        const ToolRun verify = tool("verify " + (root_ / "p.bin").string());
+        EXPECT_EQ(list.exitCode, c.exitCode) << c.name << ": " << list.output;
+        EXPECT_EQ(verify.exitCode, c.exitCode) << c.name << ": " << verify.output;
+        for (const std::string& text : c.listSays) EXPECT_THAT(list.output, HasSubstr(text)) << c.name;
+        for (const std::string& text : c.verifySays) EXPECT_THAT(verify.output, HasSubstr(text)) << c.name;
+        EXPECT_EQ(verify.output.find("OK:") == std::string::npos, c.exitCode != 0) << c.name;
+    }
 }
 
 TEST_F(PayloadTool, PackRefusesWhatThePayloadOrWindowsCannotCarry) {
@@ -249,6 +319,7 @@ TEST_F(PayloadTool, ReadsThePayloadOfAnInstallerProgram) {
     EXPECT_EQ(list.exitCode, 0) << list.output;
     EXPECT_THAT(list.output, HasSubstr("installer program (32-bit), payload resource 256/256 of 60 bytes at file offset 712"));
     EXPECT_THAT(list.output, HasSubstr("           9       1  lexmora.exe"));
+    EXPECT_THAT(list.output, HasSubstr("\nno digest\n"));
     EXPECT_THAT(tool("list --raw " + program.string()).output, HasSubstr("payload file, 1024 bytes"));
     const ToolRun notPayload = tool("verify " + (fs::path(LEXMORA_SOURCE_DIR) / "fuzz/corpus/pe_resource/pe32-other-names").string());
     EXPECT_EQ(notPayload.exitCode, 0) << "its resource 256/256 is an empty payload";
@@ -256,6 +327,51 @@ TEST_F(PayloadTool, ReadsThePayloadOfAnInstallerProgram) {
     EXPECT_EQ(noProgram.exitCode, 1);
     EXPECT_THAT(noProgram.output, HasSubstr("without a resource of type 256, name 256"));
     EXPECT_EQ(tool("list " + (root_ / "missing").string()).exitCode, 1);
+}
+
+// What list says of the payload, without its first line (which names the file) and the line of
+// the program's signature.
+std::string payloadReport(const std::string& listing) {
+    std::string report;
+    std::istringstream lines(listing);
+    std::string line;
+    std::getline(lines, line);
+    while (std::getline(lines, line)) {
+        if (line.rfind("signature: ", 0) != 0) report += line + "\n";
+    }
+    return report;
+}
+
+TEST_F(PayloadTool, ReadsSignedProgramsAsUnsignedOnesAndNamesTheSigner) {
+    const fs::path program = fs::path(LEXMORA_SOURCE_DIR) / "fuzz/corpus/pe_resource/pe32-payload";
+    const fs::path signedProgram = root_ / "signed.exe";
+    ASSERT_EQ(payloadtest::signProgram(root_ / "keys", program, signedProgram), "");
+
+    const ToolRun plain = tool("list " + program.string());
+    const ToolRun list = tool("list " + signedProgram.string());
+    EXPECT_EQ(list.exitCode, 0) << list.output;
+    EXPECT_THAT(plain.output, HasSubstr("\nsignature: none\n"));
+    EXPECT_THAT(list.output, HasSubstr("(32-bit), payload resource 256/256 of 60 bytes at file offset 712\n"
+                                       "signature: Authenticode, signed by " + std::string(payloadtest::kTestSigner) + "\n"));
+    EXPECT_EQ(payloadReport(list.output), payloadReport(plain.output));
+    EXPECT_THAT(list.output, HasSubstr("           9       1  lexmora.exe"));
+
+    const ToolRun verify = tool("verify " + signedProgram.string());
+    EXPECT_EQ(verify.exitCode, 0) << verify.output;
+    EXPECT_THAT(verify.output, HasSubstr("OK: 1 files, 9 bytes in 1 blocks"));
+    const ToolRun unpack = tool("unpack " + signedProgram.string() + " " + (root_ / "out").string());
+    EXPECT_EQ(unpack.exitCode, 0) << unpack.output;
+    EXPECT_EQ(readWhole(root_ / "out/lexmora.exe"), "MZ sample");
+
+    // A damaged table is reported as such; the payload is read all the same.
+    const std::string bytes = readWhole(signedProgram);
+    writeWhole(root_ / "cut.exe", bytes.substr(0, bytes.size() - 100));
+    const ToolRun cut = tool("list " + (root_ / "cut.exe").string());
+    EXPECT_EQ(cut.exitCode, 0) << cut.output;
+    EXPECT_THAT(cut.output, HasSubstr("\nsignature: unreadable (the certificate table ("));
+    EXPECT_THAT(cut.output, HasSubstr(") runs past the end of the file (" + std::to_string(bytes.size() - 100) + " bytes))\n"));
+    EXPECT_EQ(payloadReport(cut.output), payloadReport(plain.output));
+    EXPECT_EQ(tool("verify " + (root_ / "cut.exe").string()).exitCode, 0);
 }
 
 TEST(TreeScan, NamesSortWithoutRegardToCase) {

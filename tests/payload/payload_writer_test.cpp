@@ -1,5 +1,5 @@
 // The writer conventions, natively: round trips of odd shapes through the writer and the walker,
-// and everything the writer refuses to put into a payload.
+// the digest it writes, and everything the writer refuses to put into a payload.
 #include "payload/payload_writer.h"
 
 #include <gmock/gmock.h>
@@ -10,6 +10,7 @@
 
 #include "payload/chunk_format.h"
 #include "payload/chunk_walker.h"
+#include "payload/payload_digest.h"
 #include "tests/payload/payload_bytes.h"
 
 namespace swiftsetup {
@@ -46,6 +47,10 @@ public:
     std::vector<std::string> versions;
 };
 
+PayloadDigest digestOf(const std::string& payload) {
+    return checkPayloadDigest(reinterpret_cast<const uint8_t*>(payload.data()), static_cast<uint32_t>(payload.size()));
+}
+
 Collector unpack(const std::string& payload) {
     Collector collector;
     const WalkResult result = walkPayload(reinterpret_cast<const uint8_t*>(payload.data()),
@@ -69,7 +74,11 @@ TEST(PayloadWriter, OddShapesRoundTrip) {
     PayloadWriter writer(sink);
     ASSERT_EQ(writer.addVersion("50530304"), WriteError::None);
     for (const auto& [path, contents] : files) ASSERT_EQ(writer.addFile(path, contents), WriteError::None) << path;
+    ASSERT_EQ(writer.finish(), WriteError::None);
     EXPECT_EQ(writer.size(), payload.size());
+    const PayloadDigest digest = digestOf(payload);
+    EXPECT_EQ(digest.status, DigestStatus::Matches);
+    EXPECT_EQ(digest.offset, 20u) << "directly after the version chunk";
 
     const Collector collector = unpack(payload);
     EXPECT_THAT(collector.versions, ElementsAre("50530304"));
@@ -89,15 +98,83 @@ TEST(PayloadWriter, OddShapesRoundTrip) {
 }
 
 TEST(PayloadWriter, SameInputGivesSameBytes) {
-    auto write = [] {
+    auto write = [](DigestMode mode) {
         std::string payload;
         StringSink sink(payload);
-        PayloadWriter writer(sink);
+        PayloadWriter writer(sink, mode);
         writer.addVersion("7");
         writer.addFile("a/b.bin", payloadtest::programLikeBytes(150000, 9));
+        writer.finish();
         return payload;
     };
-    EXPECT_EQ(write(), write());
+    EXPECT_EQ(write(DigestMode::Write), write(DigestMode::Write));
+    EXPECT_EQ(write(DigestMode::Omit), write(DigestMode::Omit));
+    EXPECT_EQ(write(DigestMode::Write), payloadtest::withDigest(write(DigestMode::Omit), 13));
+}
+
+// The bytes written are the chunks by the conventions, the digest chunk computed independently
+// by the test helpers; with and without a version chunk, and with nothing at all.
+TEST(PayloadWriter, DigestChunkFollowsTheVersionChunkAndIsCompletedByFinish) {
+    using payloadtest::blockChunk;
+    using payloadtest::fileChunk;
+    using payloadtest::versionChunk;
+    using payloadtest::withDigest;
+    const std::string files = fileChunk("a.txt") + blockChunk("hello") + fileChunk("b/c.txt");
+    struct Case {
+        std::string name;
+        DigestMode mode;
+        bool version;
+        bool files;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"version and files", DigestMode::Write, true, true, withDigest(versionChunk("9") + files, 13)},
+        {"files alone: digest first", DigestMode::Write, false, true, withDigest(files, 0)},
+        {"version alone", DigestMode::Write, true, false, withDigest(versionChunk("9"), 13)},
+        {"nothing: the digest alone", DigestMode::Write, false, false, withDigest("", 0)},
+        {"no digest", DigestMode::Omit, true, true, versionChunk("9") + files},
+        {"no digest, nothing", DigestMode::Omit, false, false, ""},
+    };
+    for (const Case& c : cases) {
+        std::string payload;
+        StringSink sink(payload);
+        PayloadWriter writer(sink, c.mode);
+        if (c.version) {
+            ASSERT_EQ(writer.addVersion("9"), WriteError::None);
+        }
+        if (c.files) {
+            ASSERT_EQ(writer.addFile("a.txt", "hello"), WriteError::None);
+            ASSERT_EQ(writer.addFile("b/c.txt", ""), WriteError::None);
+        }
+        if (c.mode == DigestMode::Write && (c.version || c.files)) {
+            EXPECT_EQ(digestOf(payload).status, DigestStatus::Mismatch) << c.name << ": a placeholder until finished";
+        }
+        ASSERT_EQ(writer.finish(), WriteError::None) << c.name;
+        EXPECT_EQ(payload, c.expected) << c.name;
+        EXPECT_EQ(writer.size(), payload.size()) << c.name;
+        EXPECT_EQ(digestOf(payload).status, c.mode == DigestMode::Write ? DigestStatus::Matches : DigestStatus::Absent)
+            << c.name;
+
+        // Finished means finished: nothing more reaches the payload, and finishing again is harmless.
+        const uint8_t byte = 'x';
+        EXPECT_EQ(writer.addVersion("1"), WriteError::Finished) << c.name;
+        EXPECT_EQ(writer.beginFile("late.txt"), WriteError::Finished) << c.name;
+        EXPECT_EQ(writer.addBlock(&byte, 1), WriteError::Finished) << c.name;
+        EXPECT_EQ(writer.finish(), WriteError::None) << c.name;
+        EXPECT_EQ(payload, c.expected) << c.name;
+    }
+}
+
+TEST(PayloadWriter, DigestIsPatchedWhereTheSinkBegan) {
+    std::string out = "bytes before the payload";
+    StringSink sink(out);
+    PayloadWriter writer(sink);
+    ASSERT_EQ(writer.addFile("a", "contents"), WriteError::None);
+    ASSERT_EQ(writer.finish(), WriteError::None);
+    EXPECT_EQ(out.substr(0, 24), "bytes before the payload");
+    EXPECT_EQ(digestOf(out.substr(24)).status, DigestStatus::Matches);
+    const uint8_t two[] = {'y', 'z'};
+    EXPECT_FALSE(sink.patch(out.size() - 24 - 1, two, 2)) << "only bytes that went through the sink";
 }
 
 TEST(PayloadWriter, RefusesPathsThePayloadOrWindowsCannotCarry) {
@@ -156,7 +233,7 @@ TEST(PayloadWriter, RefusesBadVersionsAndBlocks) {
     EXPECT_EQ(writer.addBlock(&byte, 0), WriteError::BlockSizeInvalid);
     const std::string big(kBlockSize + 1, 'b');
     EXPECT_EQ(writer.addBlock(reinterpret_cast<const uint8_t*>(big.data()), big.size()), WriteError::BlockSizeInvalid);
-    EXPECT_EQ(payload, payloadtest::fileChunk("a"));
+    EXPECT_EQ(payload, payloadtest::digestChunk(0) + payloadtest::fileChunk("a")) << "the digest's placeholder, then the file";
 }
 
 // Counts bytes without keeping them, so a payload at the size limit costs nothing.
@@ -171,7 +248,7 @@ public:
 
 TEST(PayloadWriter, RefusesToGrowPastFourGibibytes) {
     CountingSink sink;
-    PayloadWriter writer(sink);
+    PayloadWriter writer(sink, DigestMode::Omit);  // a CRC-32 of 4 GiB would only cost time
     const std::string value(kMaxChunkLength - kVersionKeyLength, '1');
     WriteError error = WriteError::None;
     int chunks = 0;
@@ -190,6 +267,16 @@ TEST(PayloadWriter, SinkFailuresAreReported) {
     PayloadWriter writer(sink);
     EXPECT_EQ(writer.addVersion("1"), WriteError::OutputFailed);
     EXPECT_EQ(writer.size(), 0u);
+
+    // A sink that cannot go back cannot take a digest, but it can take a payload without one.
+    CountingSink forwardOnly;
+    PayloadWriter digesting(forwardOnly);
+    ASSERT_EQ(digesting.addVersion("1"), WriteError::None);
+    EXPECT_EQ(digesting.finish(), WriteError::PatchFailed);
+    EXPECT_STRNE(writeErrorDescription(WriteError::PatchFailed), "unknown error");
+    PayloadWriter plain(forwardOnly, DigestMode::Omit);
+    ASSERT_EQ(plain.addVersion("1"), WriteError::None);
+    EXPECT_EQ(plain.finish(), WriteError::None);
 }
 
 TEST(PayloadWriter, Utf16LengthCountsSurrogatePairs) {

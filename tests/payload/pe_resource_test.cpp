@@ -1,16 +1,22 @@
 // The tool's PE resource reader: on programs built here in memory, on damaged ones, and on real
-// Windows programs (Wine's own), compared with what icoutils' wrestool extracts from them.
+// Windows programs (Wine's own), compared with what icoutils' wrestool extracts from them. And its
+// signature reader, on those programs signed by osslsigncode and on damaged certificate tables.
 #include "tools/payload/pe_resource.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/payload/signing_fixture.h"
+#include "tools/payload/pe_signature.h"
 
 namespace swiftsetup {
 namespace {
@@ -240,6 +246,123 @@ TEST(PeResource, AgreesWithWrestoolOnRealPrograms) {
         EXPECT_EQ(find(image, 256, 256).status, Status::NotFound) << program;
     }
     EXPECT_GE(compared, 20) << "real programs with resources must be found on this machine";
+}
+
+uint32_t get32(const std::string& s, size_t at) {
+    const auto* p = reinterpret_cast<const uint8_t*>(s.data() + at);
+    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+}
+
+PeSignature signatureOf(const std::string& image) {
+    return readPeSignature(reinterpret_cast<const uint8_t*>(image.data()), image.size());
+}
+
+// Programs built in memory, then signed for real by osslsigncode.
+class SignedProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/lexmora-signed-test-XXXXXX";
+        folder_ = mkdtemp(pattern);
+    }
+    void TearDown() override { std::filesystem::remove_all(folder_); }
+
+    std::string sign(const std::string& image) {
+        const std::filesystem::path in = folder_ / "unsigned.exe";
+        const std::filesystem::path out = folder_ / "signed.exe";
+        std::FILE* file = std::fopen(in.c_str(), "wb");
+        std::fwrite(image.data(), 1, image.size(), file);
+        std::fclose(file);
+        std::filesystem::remove(out);
+        const std::string problem = payloadtest::signProgram(folder_ / "keys", in, out);
+        EXPECT_EQ(problem, "");
+        return readWhole(out.string());
+    }
+
+    std::filesystem::path folder_;
+};
+
+constexpr size_t kCertificateEntry = kOptional + 96 + 4 * 8;  // of a 32-bit program
+
+TEST_F(SignedProgram, ResourcesAreFoundAsInTheUnsignedProgramAndTheSignerIsNamed) {
+    for (const bool pe32Plus : {false, true}) {
+        const std::string image = buildProgram(pe32Plus, kResources);
+        const std::string signedImage = sign(image);
+        ASSERT_GT(signedImage.size(), image.size()) << pe32Plus;
+        const size_t field = kOptional + (pe32Plus ? 112 : 96) + 4 * 8;
+        EXPECT_EQ(get32(signedImage, field), image.size()) << "the table follows the program's last byte";
+
+        EXPECT_EQ(signatureOf(image).status, PeSignature::Status::None);
+        EXPECT_EQ(describePeSignature(signatureOf(image)), "signature: none");
+        // Bytes after the table (tools append such things) change nothing either.
+        for (const std::string& program : {signedImage, signedImage + std::string(300, '\x5A')}) {
+            const PeSignature signature = signatureOf(program);
+            EXPECT_EQ(signature.status, PeSignature::Status::Authenticode) << signature.problem;
+            EXPECT_EQ(signature.signer, payloadtest::kTestSigner);
+            EXPECT_EQ(describePeSignature(signature),
+                      std::string("signature: Authenticode, signed by ") + payloadtest::kTestSigner);
+            for (const auto& [key, bytes] : kResources) {
+                const PeResourceLookup unsignedLookup = find(image, key.first, key.second);
+                const PeResourceLookup lookup = find(program, key.first, key.second);
+                ASSERT_EQ(lookup.status, Status::Found) << key.first << "/" << key.second;
+                EXPECT_EQ(lookup.offset, unsignedLookup.offset);
+                EXPECT_EQ(bytesOf(program, lookup), bytes);
+            }
+        }
+    }
+}
+
+TEST_F(SignedProgram, DamagedCertificateTablesAreUnreadableAndLeaveTheResourcesAlone) {
+    const std::string good = sign(buildProgram(false, kResources));
+    ASSERT_EQ(signatureOf(good).status, PeSignature::Status::Authenticode);
+    const uint32_t table = get32(good, kCertificateEntry);
+    const uint32_t tableSize = get32(good, kCertificateEntry + 4);
+    ASSERT_EQ(uint64_t{table} + tableSize, good.size());
+    const std::string oid("\x06\x0A\x2B\x06\x01\x04\x01\x82\x37\x02\x01\x04", 12);  // Authenticode's content
+    const std::vector<std::tuple<std::string, std::function<void(std::string&)>, std::string>> cases = {
+        {"cut short", [&](std::string& s) { s.resize(s.size() - 100); },
+         "(" + std::to_string(tableSize) + " bytes at file offset " + std::to_string(table) +
+             ") runs past the end of the file (" + std::to_string(good.size() - 100) + " bytes)"},
+        {"size without offset", [&](std::string& s) { put32(s, kCertificateEntry, 0); }, "a size but no file offset"},
+        {"entry of length 0", [&](std::string& s) { put32(s, table, 0); }, "a certificate entry's length (0 bytes)"},
+        {"X.509 entry", [&](std::string& s) { put16(s, table + 6, 1); },
+         "no entry of the certificate table is PKCS#7 signed data (the first is of type 0x0001, revision 0x0200)"},
+        {"not DER", [&](std::string& s) { s.replace(table + 8, 16, std::string(16, '\0')); }, "not DER-encoded PKCS#7"},
+        {"other content", [&](std::string& s) { s[s.find(oid) + 11] = 5; },
+         "the signed content is of type 1.3.6.1.4.1.311.2.1.5, not Authenticode's"},
+    };
+    for (const auto& [name, damage, problem] : cases) {
+        std::string image = good;
+        damage(image);
+        const PeSignature signature = signatureOf(image);
+        EXPECT_EQ(signature.status, PeSignature::Status::Unreadable) << name;
+        EXPECT_THAT(signature.problem, ::testing::HasSubstr(problem)) << name;
+        EXPECT_EQ(describePeSignature(signature).rfind("signature: unreadable (", 0), 0u) << name;
+        EXPECT_EQ(bytesOf(image, find(image, 256, 256)), kResources.at({256, 256})) << name;
+    }
+
+    // Every cut and every damaged byte of the table and its directory entry gives a status, never
+    // a crash or a read outside the file (AddressSanitizer watches), and never touches the resources.
+    std::vector<size_t> places;
+    for (size_t at = kCertificateEntry; at < kCertificateEntry + 8; ++at) places.push_back(at);
+    for (size_t at = table; at < good.size(); ++at) places.push_back(at);
+    int authenticode = 0;
+    for (const size_t at : places) {
+        for (const uint8_t flip : {0x01, 0x80, 0xFF}) {
+            std::string image = good;
+            image[at] = static_cast<char>(image[at] ^ flip);
+            const PeSignature signature = signatureOf(image);
+            if (signature.status == PeSignature::Status::Authenticode) ++authenticode;
+            if (signature.status == PeSignature::Status::Unreadable) {
+                EXPECT_FALSE(signature.problem.empty()) << at;
+            }
+        }
+        if (at < table) continue;
+        const std::string cut = good.substr(0, at);
+        EXPECT_EQ(signatureOf(cut).status, PeSignature::Status::Unreadable) << "cut at " << at;
+        EXPECT_EQ(bytesOf(cut, find(cut, 256, 256)), kResources.at({256, 256})) << at;
+    }
+    // The signature is read, not verified: changed bytes of the signed hash still name the signer.
+    EXPECT_GT(authenticode, 0);
 }
 
 }  // namespace

@@ -4,17 +4,22 @@
 
 #include <string>
 
+#include "payload/payload_writer.h"
+
 namespace swiftsetup {
 
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
-// Writes the payload of every file below folder to output, replacing it only once it is complete.
-int packCommand(const std::string& folder, const std::string& output, const std::string& version);
-// The files a payload carries: path, size and blocks of each, and the totals.
+// Writes the payload of every file below folder to output, replacing it only once it is complete;
+// with DigestMode::Write (the default of the command line) the payload carries its digest.
+int packCommand(const std::string& folder, const std::string& output, const std::string& version,
+                DigestMode digest);
+// The files a payload carries: path, size and blocks of each, the totals, the digest and, for a
+// program, its signature.
 int listCommand(const std::string& path, bool rawOnly);
-// Walks the payload and inflates every block, by the installer's reading rules.
+// Checks the digest, then walks the payload and inflates every block, by the installer's rules.
 int verifyCommand(const std::string& path, bool rawOnly);
 // Unpacks the payload below folder by the same rules, for inspection.
 int unpackCommand(const std::string& path, const std::string& folder, bool rawOnly);

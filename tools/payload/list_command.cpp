@@ -1,12 +1,16 @@
-// list: what a payload carries, file by file, without inflating anything.
+// list: what a payload carries, file by file, without inflating anything; its digest, and who
+// signed the program that carries it.
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "payload/chunk_format.h"
 #include "payload/chunk_walker.h"
+#include "payload/payload_digest.h"
 #include "tools/payload/commands.h"
+#include "tools/payload/digest_report.h"
 #include "tools/payload/payload_source.h"
+#include "tools/payload/pe_signature.h"
 #include "tools/payload/printable.h"
 #include "tools/payload/walk_report.h"
 
@@ -35,8 +39,8 @@ public:
         std::string_view value;
         if (chunk.kind == static_cast<uint8_t>(ChunkKind::Version) && versionValue(chunk, value)) {
             versions.emplace_back(value);
-        } else {
-            ++otherChunks;
+        } else if (chunk.kind != static_cast<uint8_t>(ChunkKind::Digest) || !files.empty()) {
+            ++otherChunks;  // a digest chunk before the files is shown with the digest instead
         }
         return true;
     }
@@ -57,11 +61,16 @@ int listCommand(const std::string& path, bool rawOnly) {
     }
     Lister lister;
     const WalkResult walk = walkPayload(source.data, source.size, lister, InflateMode::SizesOnly);
+    const PayloadDigest digest = checkPayloadDigest(source.data, source.size);
 
     std::printf("%s\n", source.describe(path).c_str());
+    if (source.inProgram) {
+        std::printf("%s\n", describePeSignature(readPeSignature(source.file.data(), source.file.size())).c_str());
+    }
     for (const std::string& version : lister.versions) {
         std::printf("version %s\n", printable(version).c_str());
     }
+    std::printf("%s\n", describeDigest(source, digest).c_str());
     std::printf("%12s %7s  %s\n", "SIZE", "BLOCKS", "PATH");
     uint64_t totalSize = 0;
     uint64_t totalBlocks = 0;
@@ -78,12 +87,13 @@ int listCommand(const std::string& path, bool rawOnly) {
     std::printf("\n");
     if (lister.otherChunks > 0) std::printf("%u chunks of other kinds skipped\n", lister.otherChunks);
 
+    const std::string digestError = digestProblem(source, digest);
+    if (!digestError.empty()) printError("list", path + ": " + digestError);
     if (walk.fault != PayloadFault::None) {
         const std::string current = lister.files.empty() ? std::string() : lister.files.back().path;
         printError("list", path + ": broken at " + describeFault(source, walk, current));
-        return kExitFailure;
     }
-    return kExitSuccess;
+    return digestError.empty() && walk.fault == PayloadFault::None ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace swiftsetup

@@ -11,22 +11,26 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: lexmora-payload pack --version VALUE FOLDER OUTPUT\n"
+    "usage: lexmora-payload pack [--no-digest] --version VALUE FOLDER OUTPUT\n"
     "       lexmora-payload list [--raw] FILE\n"
     "       lexmora-payload verify [--raw] FILE\n"
     "       lexmora-payload unpack [--raw] FILE FOLDER\n"
     "\n"
     "pack    writes every file below FOLDER into the payload OUTPUT: a version chunk with VALUE\n"
-    "        (printable ASCII), then folder by folder, names in case-insensitive order, each file\n"
-    "        in zlib blocks of 64 KiB. The same files always give the same bytes.\n"
-    "list    shows the path, size and blocks of every file a payload carries, and the totals.\n"
-    "verify  walks the payload and inflates every block by the installer's reading rules; on a\n"
-    "        broken payload it names the rule and the byte offset and exits with 1.\n"
+    "        (printable ASCII), a digest chunk with the CRC-32 of the whole payload, then folder\n"
+    "        by folder, names in case-insensitive order, each file in zlib blocks of 64 KiB. The\n"
+    "        same files always give the same bytes. --no-digest leaves the digest chunk out.\n"
+    "list    shows the path, size and blocks of every file a payload carries, the totals, the\n"
+    "        digest and, for a program, who signed it. Exits with 1 on a broken payload and on a\n"
+    "        digest that does not match or is malformed.\n"
+    "verify  checks the digest, then walks the payload and inflates every block by the\n"
+    "        installer's reading rules; on a broken payload or a digest that does not match or\n"
+    "        is malformed it says what is wrong, with the byte offset, and exits with 1.\n"
     "unpack  writes the payload's files below FOLDER, by the same rules, for inspection.\n"
     "\n"
     "FILE is a payload file, or an installer program whose resource of type 256, name 256 is the\n"
     "payload; --raw reads FILE as a payload even when it looks like a program.\n"
-    "Exit codes: 0 success, 1 refused input or broken payload, 2 wrong usage.\n";
+    "Exit codes: 0 success, 1 refused input, broken payload or bad digest, 2 wrong usage.\n";
 
 int usage() {
     std::fputs(kUsage, stderr);
@@ -45,6 +49,7 @@ int main(int argc, char** argv) {
     }
 
     bool raw = false;
+    DigestMode digest = DigestMode::Write;
     bool versionGiven = false;
     std::string version;
     std::vector<std::string> operands;
@@ -52,6 +57,8 @@ int main(int argc, char** argv) {
         const std::string argument = argv[i];
         if (argument == "--raw" && command != "pack") {
             raw = true;
+        } else if (argument == "--no-digest" && command == "pack") {
+            digest = DigestMode::Omit;
         } else if (argument == "--version" && command == "pack" && i + 1 < argc) {
             version = argv[++i];
             versionGiven = true;
@@ -72,7 +79,7 @@ int main(int argc, char** argv) {
             printError("pack", "--version VALUE is required: the value of the payload's version chunk");
             return kExitUsage;
         }
-        return packCommand(operands[0], operands[1], version);
+        return packCommand(operands[0], operands[1], version, digest);
     }
     if (command == "list" && operands.size() == 1) return listCommand(operands[0], raw);
     if (command == "verify" && operands.size() == 1) return verifyCommand(operands[0], raw);

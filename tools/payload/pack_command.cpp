@@ -24,7 +24,7 @@ namespace {
 
 constexpr char kCommand[] = "pack";
 
-// Buffered writes to a file descriptor; reports the first failure.
+// Buffered writes to a file descriptor that starts empty; reports the first failure.
 class FileSink final : public ByteSink {
 public:
     explicit FileSink(int fd) : fd_(fd) { buffer_.reserve(kBufferSize); }
@@ -32,6 +32,22 @@ public:
         if (buffer_.size() + length > kBufferSize && !flush()) return false;
         if (length >= kBufferSize) return writeAll(bytes, length);
         buffer_.insert(buffer_.end(), bytes, bytes + length);
+        return true;
+    }
+    // What is still buffered goes to the file first, so the offset always names bytes on disk.
+    bool patch(uint64_t offset, const uint8_t* bytes, size_t length) override {
+        if (!flush()) return false;
+        while (length > 0) {
+            const ssize_t n = ::pwrite(fd_, bytes, length, static_cast<off_t>(offset));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                error_ = n < 0 ? errno : EIO;
+                return false;
+            }
+            bytes += n;
+            offset += static_cast<uint64_t>(n);
+            length -= static_cast<size_t>(n);
+        }
         return true;
     }
     bool flush() {
@@ -129,7 +145,8 @@ private:
 
 }  // namespace
 
-int packCommand(const std::string& folder, const std::string& output, const std::string& version) {
+int packCommand(const std::string& folder, const std::string& output, const std::string& version,
+                DigestMode digest) {
     const TreeScan scan = scanTree(folder);
     if (!scan.error.empty()) {
         printError(kCommand, "cannot pack " + scan.error);
@@ -147,10 +164,12 @@ int packCommand(const std::string& folder, const std::string& output, const std:
         return kExitFailure;
     }
     FileSink sink(temporary.fd());
-    PayloadWriter writer(sink);
+    PayloadWriter writer(sink, digest);
     auto fail = [&](const std::string& what, WriteError error) {
         std::string reason = writeErrorDescription(error);
-        if (error == WriteError::OutputFailed) reason += std::string(": ") + std::strerror(sink.error());
+        if ((error == WriteError::OutputFailed || error == WriteError::PatchFailed) && sink.error() != 0) {
+            reason += std::string(": ") + std::strerror(sink.error());
+        }
         printError(kCommand, what + ": " + reason);
         return kExitFailure;
     };
@@ -191,6 +210,8 @@ int packCommand(const std::string& folder, const std::string& output, const std:
         close(fd);
     }
     progress.finish();
+    error = writer.finish();
+    if (error != WriteError::None) return fail(output, error);
     if (!sink.flush()) return fail(output, WriteError::OutputFailed);
     if (!temporary.keepAs(output)) {
         printError(kCommand, "cannot complete " + output + ": " + std::strerror(errno));

@@ -16,7 +16,6 @@ constexpr size_t kSectionHeaderSize = 40;
 constexpr size_t kDirectoryHeaderSize = 16;
 constexpr size_t kDirectoryEntrySize = 8;
 constexpr size_t kDataEntrySize = 16;
-constexpr uint32_t kResourceDataDirectory = 2;
 constexpr uint32_t kHighBit = 0x80000000u;
 
 uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
@@ -62,6 +61,60 @@ private:
     const uint8_t* data_;
     size_t size_;
 };
+
+// The COFF header and the optional header, as far as the data directories and the section table.
+struct Headers {
+    bool pe32Plus = false;
+    uint64_t optional = 0;  // file offset of the optional header
+    uint32_t optionalSize = 0;
+    uint32_t sectionCount = 0;
+    uint32_t directories = 0;  // offset of the data directories in the optional header
+    uint32_t directoryCount = 0;  // as many as the count field says and the header holds
+};
+
+// After looksLikePeProgram: false, with the problem, when the headers do not hold together.
+bool readHeaders(const Image& image, const uint8_t* data, Headers& headers, std::string& problem) {
+    const uint64_t coff = uint64_t{le32(data + kPeOffsetField)} + 4;
+    headers.sectionCount = le16(data + coff + 2);
+    headers.optionalSize = le16(data + coff + 16);
+    headers.optional = coff + kCoffHeaderSize;
+    if (!image.fits(headers.optional, headers.optionalSize) || headers.optionalSize < 2) {
+        problem = "the optional header runs past the end of the file";
+        return false;
+    }
+    const uint16_t magic = le16(data + headers.optional);
+    uint32_t countField = 0;
+    if (magic == 0x10B) {
+        countField = 92;
+        headers.directories = 96;
+    } else if (magic == 0x20B) {
+        countField = 108;
+        headers.directories = 112;
+        headers.pe32Plus = true;
+    } else {
+        problem = "the optional header has an unknown magic number";
+        return false;
+    }
+    if (headers.optionalSize >= countField + 4) {
+        const uint32_t declared = le32(data + headers.optional + countField);
+        const uint32_t room = headers.optionalSize > headers.directories
+                                  ? (headers.optionalSize - headers.directories) / 8 : 0;
+        headers.directoryCount = std::min(declared, room);
+    }
+    return true;
+}
+
+PeDataDirectory directoryEntry(const uint8_t* data, const Headers& headers, uint32_t index) {
+    PeDataDirectory entry;
+    entry.pe32Plus = headers.pe32Plus;
+    entry.status = PeDataDirectory::Status::Absent;
+    if (index >= headers.directoryCount) return entry;
+    const uint8_t* field = data + headers.optional + headers.directories + uint64_t{index} * 8;
+    entry.address = le32(field);
+    entry.size = le32(field + 4);
+    if (entry.address != 0) entry.status = PeDataDirectory::Status::Present;
+    return entry;
+}
 
 PeResourceLookup malformed(std::string problem) {
     PeResourceLookup result;
@@ -127,45 +180,36 @@ bool looksLikePeProgram(const uint8_t* data, size_t size) {
            data[peOffset + 3] == 0;
 }
 
+PeDataDirectory findPeDataDirectory(const uint8_t* data, size_t size, uint32_t index) {
+    PeDataDirectory entry;
+    if (!looksLikePeProgram(data, size)) return entry;
+    const Image image(data, size);
+    Headers headers;
+    if (!readHeaders(image, data, headers, entry.problem)) {
+        entry.status = PeDataDirectory::Status::Malformed;
+        return entry;
+    }
+    return directoryEntry(data, headers, index);
+}
+
 PeResourceLookup findPeResource(const uint8_t* data, size_t size, uint16_t type, uint16_t name) {
     PeResourceLookup result;
     if (!looksLikePeProgram(data, size)) return result;
     Image image(data, size);
 
-    // COFF header, then the optional header with its data directories.
-    const uint64_t coff = uint64_t{le32(data + kPeOffsetField)} + 4;
-    const uint32_t sectionCount = le16(data + coff + 2);
-    const uint32_t optionalSize = le16(data + coff + 16);
-    const uint64_t optional = coff + kCoffHeaderSize;
-    if (!image.fits(optional, optionalSize) || optionalSize < 2) {
-        return malformed("the optional header runs past the end of the file");
-    }
-    const uint16_t magic = le16(data + optional);
-    uint32_t countField = 0;
-    uint32_t directories = 0;
-    if (magic == 0x10B) {
-        countField = 92;
-        directories = 96;
-    } else if (magic == 0x20B) {
-        countField = 108;
-        directories = 112;
-        result.pe32Plus = true;
-    } else {
-        return malformed("the optional header has an unknown magic number");
-    }
-    const uint64_t resourceField = uint64_t{directories} + kResourceDataDirectory * 8;
-    if (optionalSize < countField + 4 || le32(data + optional + countField) <= kResourceDataDirectory ||
-        optionalSize < resourceField + 8) {
+    Headers headers;
+    std::string problem;
+    if (!readHeaders(image, data, headers, problem)) return malformed(problem);
+    result.pe32Plus = headers.pe32Plus;
+    const PeDataDirectory resources = directoryEntry(data, headers, kPeResourceDirectory);
+    if (resources.status != PeDataDirectory::Status::Present) {
         result.status = Status::NoResources;
         return result;
     }
-    const uint32_t resourceRva = le32(data + optional + resourceField);
-    if (resourceRva == 0) {
-        result.status = Status::NoResources;
-        return result;
-    }
+    const uint32_t resourceRva = resources.address;
+    const uint32_t sectionCount = headers.sectionCount;
 
-    const uint64_t sectionTable = optional + optionalSize;
+    const uint64_t sectionTable = headers.optional + headers.optionalSize;
     if (!image.fits(sectionTable, uint64_t{sectionCount} * kSectionHeaderSize)) {
         return malformed("the section table runs past the end of the file");
     }
@@ -188,7 +232,6 @@ PeResourceLookup findPeResource(const uint8_t* data, size_t size, uint16_t type,
     const ResourceDirectory directory(image, root, regionEnd);
 
     // Three levels: type, name, language. The first two lead to tables, the last to the data.
-    std::string problem;
     uint32_t target = 0;
     if (!directory.entry(0, false, type, target, problem)) {
         if (!problem.empty()) return malformed(problem);

@@ -24,8 +24,30 @@ struct PeResourceLookup {
     uint32_t size = 0;
 };
 
+// One entry of the optional header's data directories: an address (an RVA for most entries, a
+// file offset for the certificate table) and a size, as the header says, unchecked.
+struct PeDataDirectory {
+    enum class Status {
+        Present,
+        Absent,     // the optional header has no such entry, or its address is 0
+        NotPe,
+        Malformed,  // the headers do not hold together
+    };
+    Status status = Status::NotPe;
+    std::string problem;  // what is wrong, for Malformed
+    bool pe32Plus = false;
+    uint32_t address = 0;
+    uint32_t size = 0;
+};
+
+inline constexpr uint32_t kPeResourceDirectory = 2;
+inline constexpr uint32_t kPeCertificateDirectory = 4;
+
 // True when the bytes begin with an "MZ" header that leads to a "PE\0\0" signature.
 bool looksLikePeProgram(const uint8_t* data, size_t size);
+
+// The data directory entry of the given index.
+PeDataDirectory findPeDataDirectory(const uint8_t* data, size_t size, uint32_t index);
 
 // The resource of numeric type and numeric name, in its first language, as Windows's resource
 // lookup finds it in a program that carries one language per resource.

@@ -4,10 +4,15 @@
 
 namespace swiftsetup {
 
+std::string payloadPosition(const PayloadSource& source, uint32_t offset) {
+    std::string text = "payload byte " + std::to_string(offset);
+    if (source.inProgram) text += " (file offset " + std::to_string(source.fileOffset + offset) + ")";
+    return text;
+}
+
 std::string describeFault(const PayloadSource& source, const WalkResult& walk,
                           const std::string& currentFile) {
-    std::string text = "payload byte " + std::to_string(walk.offset);
-    if (source.inProgram) text += " (file offset " + std::to_string(source.fileOffset + walk.offset) + ")";
+    std::string text = payloadPosition(source, walk.offset);
     text += ", chunk " + std::to_string(walk.chunks + 1);
     if (walk.fault != PayloadFault::TruncatedHeader && source.size - walk.offset >= kChunkHeaderSize) {
         const uint8_t* header = source.data + walk.offset;
