@@ -4,7 +4,7 @@
 # Windows: lexmora_add_wine_test(<name> SOURCES ... [LIBRARIES ...] [LABELS ...] [ARGS ...]
 #                                [ENVIRONMENT VAR=value ...] [RESOURCE_LOCK ...] [TIMEOUT s])
 #          lexmora_add_wine_test_run(<test name> TARGET <exe target> [ARGS ...] [LABELS ...]
-#                                    [ENVIRONMENT ...] [RESOURCE_LOCK ...] [TIMEOUT s])
+#                                    [ENVIRONMENT ...] [RESOURCE_LOCK ...] [FIXTURES ...] [TIMEOUT s])
 #          lexmora_add_windows_program(<name> [WIN32] SOURCES ... [LIBRARIES ...])
 #
 # The Windows test programs are built and run in a build of their own (LEXMORA_WINDOWS_TESTS:
@@ -89,7 +89,7 @@ endfunction()
 set(LEXMORA_WINE_FIXTURES "wine_prefix;wine")
 
 function(lexmora_add_wine_test_run test_name)
-  cmake_parse_arguments(ARG "" "TARGET;TIMEOUT" "ARGS;LABELS;ENVIRONMENT;RESOURCE_LOCK" ${ARGN})
+  cmake_parse_arguments(ARG "" "TARGET;TIMEOUT" "ARGS;LABELS;ENVIRONMENT;RESOURCE_LOCK;FIXTURES" ${ARGN})
   if(NOT LEXMORA_RUN_WINDOWS_TESTS)
     return()
   endif()
@@ -101,7 +101,7 @@ function(lexmora_add_wine_test_run test_name)
   set_tests_properties(${test_name} PROPERTIES
     LABELS "wine;${ARG_LABELS}"
     ENVIRONMENT "${LEXMORA_WINE_ENVIRONMENT};${ARG_ENVIRONMENT}"
-    FIXTURES_REQUIRED "${LEXMORA_WINE_FIXTURES}"
+    FIXTURES_REQUIRED "${LEXMORA_WINE_FIXTURES};${ARG_FIXTURES}"
     TIMEOUT ${ARG_TIMEOUT})
   if(ARG_RESOURCE_LOCK)
     set_tests_properties(${test_name} PROPERTIES RESOURCE_LOCK "${ARG_RESOURCE_LOCK}")
@@ -109,12 +109,13 @@ function(lexmora_add_wine_test_run test_name)
 endfunction()
 
 function(lexmora_add_wine_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBRARIES;LABELS;ARGS;ENVIRONMENT;RESOURCE_LOCK" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBRARIES;LABELS;ARGS;ENVIRONMENT;RESOURCE_LOCK;FIXTURES" ${ARGN})
   if(NOT LEXMORA_RUN_WINDOWS_TESTS)
     return()
   endif()
   lexmora_add_windows_program(${name} SOURCES ${ARG_SOURCES}
     LIBRARIES ${ARG_LIBRARIES} lexmora_test_support GTest::gtest_main GTest::gmock)
   lexmora_add_wine_test_run(${name} TARGET ${name} ARGS ${ARG_ARGS} LABELS ${ARG_LABELS}
-    ENVIRONMENT ${ARG_ENVIRONMENT} RESOURCE_LOCK ${ARG_RESOURCE_LOCK} TIMEOUT ${ARG_TIMEOUT})
+    ENVIRONMENT ${ARG_ENVIRONMENT} RESOURCE_LOCK ${ARG_RESOURCE_LOCK} FIXTURES ${ARG_FIXTURES}
+    TIMEOUT ${ARG_TIMEOUT})
 endfunction()

@@ -1,5 +1,7 @@
 #include "payload/payload_survey.h"
 
+#include "payload/payload_digest.h"
+
 namespace swiftsetup {
 namespace {
 
@@ -25,6 +27,10 @@ PayloadSurvey surveyPayload(const uint8_t* data, uint32_t size) {
     PayloadSurvey survey;
     SizeCounter counter(survey.fileSizes);
     survey.fault = walkPayload(data, size, counter, InflateMode::SizesOnly).fault;
+    if (survey.fault == PayloadFault::None) {
+        const DigestStatus digest = checkPayloadDigest(data, size).status;
+        survey.digestMismatch = digest == DigestStatus::Mismatch || digest == DigestStatus::Malformed;
+    }
     return survey;
 }
 

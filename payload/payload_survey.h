@@ -14,7 +14,7 @@ namespace swiftsetup {
 
 struct PayloadSurvey {
     PayloadFault fault = PayloadFault::None;  // the first reading rule the framing breaks
-    bool digestMismatch = false;              // a digest is carried and the bytes do not match it
+    bool digestMismatch = false;              // the digest carried does not match, or is malformed
     std::vector<uint64_t> fileSizes;          // what each file unpacks to, as its blocks declare
 
     bool whole() const { return fault == PayloadFault::None && !digestMismatch; }

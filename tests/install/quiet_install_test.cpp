@@ -5,6 +5,7 @@
 #include <shlobj.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <set>
@@ -297,43 +298,6 @@ TEST_F(QuietInstall, SixtyFourBitProgramsSeeWhatTheInstallWrote) {
     EXPECT_NE(text.find(L"\"InstallLocation\"=\"" + escaped + L"\""), std::wstring::npos) << narrow(text);
 }
 
-// Points one of the user's shell folders elsewhere for as long as it lives.
-class RedirectedShellFolder {
-public:
-    RedirectedShellFolder(const wchar_t* name, const std::wstring& target) : name_(name) {
-        HKEY key = nullptr;
-        RegOpenKeyExW(HKEY_CURRENT_USER, kUserShellFolders, 0, KEY_ALL_ACCESS, &key);
-        wchar_t old[MAX_PATH] = L"";
-        DWORD size = sizeof(old);
-        DWORD type = 0;
-        had_ = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS;
-        oldType_ = type;
-        old_ = old;
-        RegSetValueExW(key, name, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(target.c_str()),
-                       static_cast<DWORD>((target.size() + 1) * sizeof(wchar_t)));
-        RegCloseKey(key);
-    }
-    ~RedirectedShellFolder() {
-        HKEY key = nullptr;
-        RegOpenKeyExW(HKEY_CURRENT_USER, kUserShellFolders, 0, KEY_ALL_ACCESS, &key);
-        if (had_) {
-            RegSetValueExW(key, name_, 0, oldType_, reinterpret_cast<const BYTE*>(old_.c_str()),
-                           static_cast<DWORD>((old_.size() + 1) * sizeof(wchar_t)));
-        } else {
-            RegDeleteValueW(key, name_);
-        }
-        RegCloseKey(key);
-    }
-
-private:
-    static constexpr wchar_t kUserShellFolders[] =
-        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-    const wchar_t* name_;
-    bool had_ = false;
-    DWORD oldType_ = REG_EXPAND_SZ;
-    std::wstring old_;
-};
-
 TEST_F(QuietInstall, WithoutALocalApplicationDataFolderNothingIsWritten) {
     {
         RedirectedShellFolder missing(L"Local AppData", L"C:\\no such folder\\AppData\\Local");
@@ -356,6 +320,79 @@ TEST_F(QuietInstall, WithoutAStartMenuTheShortcutsAreSkippedAndTheRestInstalled)
     EXPECT_FALSE(folderExists(paths.shortcutFolder));
     EXPECT_TRUE(fileExists(paths.program));
     EXPECT_EQ(readValues(kUninstallKey).size(), 11u);
+}
+
+// One changed byte of a download, in a block or in a chunk's header, over a working
+// installation: refused before anything is removed, and the version that works stays whole.
+TEST_F(QuietInstall, ADamagedDownloadLeavesTheWorkingVersionAsItWas) {
+    ASSERT_EQ(runInstaller(installerUnderTest()), 0u);
+    ASSERT_NE(waitForWindow(L"LexmoraSampleWindow", 0, 20000), nullptr);
+    const ProductSnapshot before = snapshotProduct();
+    TemporaryFolder folder;
+    const std::pair<const char*, std::function<void(std::string&)>> damages[] = {
+        {"a byte inside a block", [](std::string& payload) { payload[chunkOffset(payload, 0, 0) + 100] ^= 0x10; }},
+        {"a file chunk turned into a kind readers skip", [](std::string& payload) { payload[chunkOffset(payload, 1, 1)] = 5; }},
+        {"a letter of a path", [](std::string& payload) { payload[chunkOffset(payload, 1, 0) + 4] ^= 0x01; }},
+    };
+    for (const auto& [what, damage] : damages) {
+        EXPECT_EQ(runInstaller(damagedCopy(installerUnderTest(), folder, damage)), kFailed) << what;
+        EXPECT_EQ(differences(before, snapshotProduct()), "") << what;
+    }
+}
+
+TEST_F(QuietInstall, AnEarlierUninstallerThatIsGoneIsNoInstallationToRemove) {
+    // The folder deleted by hand, or an uninstall cut off after deleting its own copy.
+    writeValue(kUninstallKey, L"UninstallString", L"\"" + paths.uninstaller + L"\" /uninstall");
+    ASSERT_FALSE(fileExists(paths.uninstaller));
+    EXPECT_EQ(runInstaller(installerUnderTest()), 0u);
+    EXPECT_EQ(readValues(kUninstallKey).size(), 11u);
+    EXPECT_EQ(readFile(paths.uninstaller), readFile(installerUnderTest()));
+}
+
+TEST_F(QuietInstall, InstallersStartedTogetherTakeTurns) {
+    const std::wstring command = L"\"" + installerUnderTest() + L"\" /quiet";
+    for (int trial = 0; trial < 4; ++trial) {
+        RunningProgram first(command);
+        RunningProgram second(command);
+        EXPECT_EQ(first.exitCode(120000), 0u) << "trial " << trial;
+        EXPECT_EQ(second.exitCode(120000), 0u) << "trial " << trial;
+    }
+    std::set<std::wstring> installed = fileSet(paths.installFolder);
+    EXPECT_EQ(installed.erase(L"uninstall.exe"), 1u);
+    EXPECT_EQ(installed, fileSet(sampleTree()));
+    EXPECT_EQ(readValues(kUninstallKey).size(), 11u);
+    EXPECT_EQ(runValuesFor(paths.program).size(), 1u);
+}
+
+TEST_F(QuietInstall, ADriveTooSmallIsRefusedBeforeAnythingChanges) {
+    ASSERT_EQ(GetFileAttributesW(L"S:\\") & FILE_ATTRIBUTE_DIRECTORY, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY))
+        << "the harness's small drive";
+    OnTheSmallDrive drive;
+    const ProductPaths small = productPaths();
+    ASSERT_EQ(runInstaller(installerUnderTest()), 0u) << "a working installation on that drive";
+    endProcessesInFolder(small.installFolder);
+    const ProductSnapshot before = snapshotProduct();
+    ASSERT_EQ(runAndWait(OnTheSmallDrive::fillCommand(64 * 1024)), 0u);
+
+    EXPECT_EQ(runInstaller(installerUnderTest()), kFailed);
+    EXPECT_EQ(differences(before, snapshotProduct()), "");
+}
+
+TEST_F(QuietInstall, AnUninstallerCutShortIsDeletedAndNeverRegistered) {
+    OnTheSmallDrive drive;
+    const ProductPaths small = productPaths();
+    // The earlier "uninstaller" fills the drive after the installer measured it, leaving room
+    // for the files but not for a copy of the installer.
+    const std::wstring filler = OnTheSmallDrive::fillCommand(roomOnDrive(sampleTree()) + 64 * 1024);
+    writeValue(kUninstallKey, L"UninstallString", filler);
+
+    EXPECT_EQ(runInstaller(installerUnderTest()), kFailed);
+    EXPECT_TRUE(fileExists(small.program)) << "the files were unpacked";
+    EXPECT_FALSE(fileExists(small.uninstaller)) << "the partial copy is gone";
+    EXPECT_EQ(readValues(kUninstallKey).size(), 1u) << "no entry names a broken program";
+    EXPECT_EQ(readString(kUninstallKey, L"UninstallString"), filler);
+    EXPECT_TRUE(runValuesFor(small.program).empty());
+    EXPECT_FALSE(folderExists(paths.shortcutFolder));
 }
 
 }  // namespace

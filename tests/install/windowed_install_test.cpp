@@ -21,17 +21,20 @@ struct Texts {
     const wchar_t* title;
     const wchar_t* uninstalling;
     const wchar_t* installFailed;
+    const wchar_t* damaged;
 };
 Texts texts() {
     if (language == "da") {
         return {L"Lexmora - Installationsprogram", L"Afinstallerer tidligere versioner...",
-                L"Installationen mislykkedes.\r\n\r\n"};
+                L"Installationen mislykkedes.\r\n\r\n", L"Installationsprogrammet er beskadiget. Hent det igen."};
     }
     if (language == "de") {
         return {L"Lexmora - Installationsprogramm", L"Deinstalliert vorherige Versionen...",
-                L"Installationsfehler.\r\n\r\n"};
+                L"Installationsfehler.\r\n\r\n",
+                L"Das Installationsprogramm ist besch\u00e4digt. Laden Sie es erneut herunter."};
     }
-    return {L"Lexmora Installer", L"Uninstalling previous versions...", L"Installation failed.\r\n\r\n"};
+    return {L"Lexmora Installer", L"Uninstalling previous versions...", L"Installation failed.\r\n\r\n",
+            L"The installer is damaged. Download it again."};
 }
 
 std::wstring systemText(DWORD code) {
@@ -100,6 +103,21 @@ TEST_F(WindowedInstall, ABrokenPayloadIsReportedInABoxThenTheWindowCloses) {
     EXPECT_FALSE(keyExists(kUninstallKey));
 }
 
+TEST_F(WindowedInstall, ADamagedDownloadIsReportedBeforeAnythingChanges) {
+    TemporaryFolder folder;
+    const std::wstring damaged = damagedCopy(installerUnderTest(), folder, [](std::string& payload) {
+        payload[chunkOffset(payload, 0, 0) + 100] ^= 0x10;
+    });
+    RunningProgram installer(L"\"" + damaged + L"\"");
+    const auto box = waitForMessageBox(installer.processId(), 30000);
+    ASSERT_TRUE(box.has_value());
+    EXPECT_EQ(box->caption, texts().title);
+    EXPECT_EQ(box->text, std::wstring(texts().installFailed) + texts().damaged);
+    clickButton(box->box, IDOK);
+    EXPECT_EQ(installer.exitCode(30000), 0u);
+    EXPECT_FALSE(folderExists(paths.installFolder)) << "nothing was unpacked";
+}
+
 TEST_F(WindowedInstall, WithoutALocalApplicationDataFolderTheBoxSaysSo) {
     constexpr wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
     const std::wstring old = readValues(kShellFolders)[L"Local AppData"].asString();
@@ -115,6 +133,52 @@ TEST_F(WindowedInstall, WithoutALocalApplicationDataFolderTheBoxSaysSo) {
     EXPECT_EQ(installer.exitCode(30000), 0u);
     EXPECT_FALSE(keyExists(kUninstallKey));
     EXPECT_FALSE(folderExists(L"C:\\Apps"));
+}
+
+// A drive that fills up while the files are written: the box gives the system's reason and,
+// on a line of its own, the file it happened on.
+TEST_F(WindowedInstall, AFullDriveIsNamedWithTheFileItStoppedAt) {
+    OnTheSmallDrive drive;
+    const ProductPaths small = productPaths();
+    // The earlier "uninstaller" fills the drive after the installer measured it.
+    writeValue(kUninstallKey, L"UninstallString", OnTheSmallDrive::fillCommand(32 * 1024));
+
+    RunningProgram installer(L"\"" + installerUnderTest() + L"\"");
+    const auto box = waitForMessageBox(installer.processId(), 60000);
+    ASSERT_TRUE(box.has_value());
+    const std::wstring reason = std::wstring(texts().installFailed) + systemText(ERROR_DISK_FULL);
+    ASSERT_EQ(box->text.substr(0, reason.size()), reason);
+    const std::wstring file = box->text.substr(reason.size());
+    EXPECT_EQ(file.rfind(small.installFolder + L"\\", 0), 0u) << narrow(file);
+    EXPECT_TRUE(fileExists(file)) << "the file being written when the drive was full";
+    clickButton(box->box, IDOK);
+    EXPECT_EQ(installer.exitCode(30000), 0u);
+    EXPECT_FALSE(fileExists(small.uninstaller));
+}
+
+// One installer at a time: a second one waits for the first, its window showing its first status
+// meanwhile, then installs.
+TEST_F(WindowedInstall, ASecondInstallerWaitsForTheFirstShowingItsStatus) {
+    // The first one's earlier "uninstaller" holds it up for a while, with the lock taken.
+    const std::wstring slow = besideModule(L"exit_with_code.exe");
+    writeValue(kUninstallKey, L"UninstallString", L"\"" + slow + L"\" 0 3000");
+    RunningProgram first(L"\"" + installerUnderTest() + L"\" /quiet");
+    for (int i = 0; i < 500 && processesOf(slow).empty(); ++i) Sleep(10);
+    ASSERT_FALSE(processesOf(slow).empty()) << "the first installer holds the lock";
+
+    RunningProgram second(L"\"" + installerUnderTest() + L"\"");
+    HWND window = waitForWindow(L"SwiftSetupClass", second.processId(), 20000);
+    ASSERT_NE(window, nullptr);
+    HWND status = FindWindowExW(window, nullptr, L"Static", nullptr);
+    std::wstring statusText;
+    for (int i = 0; i < 500 && statusText.empty(); ++i, Sleep(10)) statusText = windowText(status);
+    EXPECT_EQ(statusText, texts().uninstalling);
+    EXPECT_FALSE(first.exitCode(0).has_value()) << "the first one is still at work";
+
+    EXPECT_EQ(first.exitCode(60000), 0u);
+    EXPECT_EQ(second.exitCode(60000), 0u);
+    EXPECT_EQ(readValues(kUninstallKey).size(), 11u);
+    EXPECT_TRUE(fileExists(paths.uninstaller));
 }
 
 }  // namespace

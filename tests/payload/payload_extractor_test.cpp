@@ -164,7 +164,7 @@ TEST(PayloadExtractor, UnpacksEveryFileWithProgressAfterEveryChunk) {
     std::vector<std::pair<uint32_t, uint32_t>> expected = {{1000, total}};
     for (const uint32_t end : payloadtest::chunkEnds(payload)) expected.emplace_back(1000 + end, total);
     EXPECT_EQ(frontEnd.reports, expected);
-    EXPECT_EQ(frontEnd.reports.size(), 1 + 1 + 7 + 7) << "version, seven files, seven blocks' worth";
+    EXPECT_EQ(frontEnd.reports.size(), 1 + 1 + 1 + 7 + 7) << "version, digest, seven files, seven blocks' worth";
     EXPECT_EQ(frontEnd.reports.back().first, 1000 + extractor.payloadSize());
 
     // The debugger output names every file as it is created: its full path, then a line break.

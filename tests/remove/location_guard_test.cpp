@@ -78,11 +78,11 @@ TEST(VolumeRootsAndContainment, CompareWholeNamesOnly) {
 }
 
 // Facts of a typical user, folded as the Windows side folds them (here: ASCII letters).
-LocationFacts factsFor(const std::string& location, bool holdsProgram) {
+LocationFacts factsFor(const std::string& location, bool holdsOurUninstaller) {
     auto fold = [](const std::string& path) { return lowerAscii(canonicalFolderPath(path).value()); };
     LocationFacts facts;
     facts.location = fold(location);
-    facts.holdsProgramFile = holdsProgram;
+    facts.holdsOurUninstaller = holdsOurUninstaller;
     facts.ownInstallFolder = fold("C:\\Users\\Bo\\AppData\\Local\\Apps\\Lexmora 3");
     for (const char* known : {"C:\\Users\\Bo", "C:\\Users\\Bo\\AppData\\Local", "C:\\Users\\Bo\\AppData\\Roaming",
                               "C:\\Users\\Bo\\Desktop", "D:\\Docs", "C:\\Program Files", "C:\\Windows",
@@ -99,7 +99,7 @@ TEST(JudgeInstallLocation, OurOwnFolderAlwaysPasses) {
               LocationVerdict::Removable);
 }
 
-TEST(JudgeInstallLocation, AnotherFolderPassesOnlyWithOurProgramInIt) {
+TEST(JudgeInstallLocation, AnotherFolderPassesOnlyWithOurUninstallerInIt) {
     EXPECT_EQ(judgeInstallLocation(factsFor("E:\\Tools\\Lexmora", true)), LocationVerdict::Removable);
     EXPECT_EQ(judgeInstallLocation(factsFor("E:\\Tools\\Lexmora", false)), LocationVerdict::NotAnInstallation);
     EXPECT_EQ(judgeInstallLocation(factsFor("C:\\Users\\Bo\\Holiday photos", false)),
@@ -133,6 +133,20 @@ TEST(JudgeInstallLocation, TheResolvedFormCountsToo) {
 TEST(JudgeInstallLocation, NoLocationIsNoFolder) {
     LocationFacts facts;
     EXPECT_EQ(judgeInstallLocation(facts), LocationVerdict::NotAbsolute);
+}
+
+TEST(JudgeInstallLocation, SharesAndFoldersWhoseLinksCannotBeFollowedAreRefused) {
+    // Even our own folder: a share that maps onto the profile cannot be seen through.
+    LocationFacts facts = factsFor("C:\\Users\\Bo\\AppData\\Local\\Apps\\Lexmora 3", true);
+    facts.onNetwork = true;
+    EXPECT_EQ(judgeInstallLocation(facts), LocationVerdict::Network);
+    facts.onNetwork = false;
+    facts.unresolvable = true;
+    EXPECT_EQ(judgeInstallLocation(facts), LocationVerdict::Unresolvable);
+    // Our folder reached under another name passes when it resolves to ours.
+    facts = factsFor("E:\\Mirror", false);
+    facts.resolvedForms.push_back(facts.ownInstallFolder);
+    EXPECT_EQ(judgeInstallLocation(facts), LocationVerdict::Removable);
 }
 
 }  // namespace

@@ -6,10 +6,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "install/installer.h"
+#include "platform/text_conversion.h"
 #include "tests/remove/removal_state.h"
 #include "tests/support/dialog_driver.h"
 #include "tests/support/test_support.h"
@@ -135,6 +138,132 @@ TEST_F(UninstallProgram, QuietKeepsAStartMenuFolderWithForeignFiles) {
     EXPECT_FALSE(keyExists(kUninstallKey));
 }
 
+constexpr uint32_t kFailed = 0xFFFFFFFF;
+
+// Every file below a folder with its contents: what must stay exactly as it was.
+std::map<std::wstring, std::string> contentsBelow(const std::wstring& folder) {
+    std::map<std::wstring, std::string> contents;
+    for (const std::wstring& file : filesBelow(folder)) contents[file] = readFile(folder + L"\\" + file).value_or("?");
+    return contents;
+}
+
+// The entry's location written in every way that names our folder, and in ways that name
+// folders that are not ours. Whatever it says, our installation (where the install puts it) goes
+// completely, the programs ended first, and a folder that is not ours keeps every file.
+TEST_F(UninstallProgram, QuietRemovesOurInstallationWhateverTheEntrySays) {
+    wchar_t shortForm[MAX_PATH] = L"";
+    ASSERT_GT(GetShortPathNameW(paths.installFolder.c_str(), shortForm, MAX_PATH), 0u);
+    ASSERT_NE(std::wstring(shortForm), paths.installFolder) << "the folder has a short name";
+    std::wstring shouted = paths.installFolder;
+    for (wchar_t& c : shouted) {
+        if (c == L'\\') c = L'/';
+        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+    }
+    const std::wstring unc = L"\\\\localhost\\" + paths.installFolder.substr(0, 1) + L"$" + paths.installFolder.substr(2);
+
+    // Folders that hold look-alikes: another product's own uninstaller, a copy of our program
+    // among a user's files, and our real uninstaller on a network drive.
+    TemporaryFolder scratch;
+    auto other = [&] {
+        const std::wstring folder = paths.localAppData + L"\\Other Product";
+        CreateDirectoryW(folder.c_str(), nullptr);
+        CopyFileW(besideModule(L"exit_with_code.exe").c_str(), (folder + L"\\Uninstall.exe").c_str(), FALSE);
+        writeFile(folder + L"\\settings.db", "the other product's data");
+        return folder;
+    };
+    auto notes = [&] {
+        const std::wstring folder = paths.profile + L"\\Desktop\\Notes";
+        CreateDirectoryW(folder.c_str(), nullptr);
+        CopyFileW(paths.program.c_str(), (folder + L"\\lexmora.exe").c_str(), FALSE);
+        writeFile(folder + L"\\letter.txt", "mine");
+        return folder;
+    };
+    auto share = [&] {
+        const std::wstring folder = L"N:\\Lexmora 3";
+        CreateDirectoryW(folder.c_str(), nullptr);
+        CopyFileW(setupProgram.c_str(), (folder + L"\\uninstall.exe").c_str(), FALSE);
+        writeFile(folder + L"\\budget.txt", "mine");
+        return folder;
+    };
+    ASSERT_EQ(GetDriveTypeW(L"N:\\"), static_cast<UINT>(DRIVE_REMOTE)) << "the harness's network drive";
+
+    struct Case {
+        const char* what;
+        std::function<std::wstring()> location;
+        DWORD type = REG_SZ;
+        bool foreign = false;  // the location's folder is not ours and must stay whole
+    };
+    const Case cases[] = {
+        {"trailing separator", [&] { return paths.installFolder + L"\\"; }},
+        {"dot levels", [&] { return paths.installFolder + L"\\data\\..\\.\\"; }},
+        {"long-path prefix", [&] { return L"\\\\?\\" + paths.installFolder; }},
+        {"slashes, upper case", [&] { return shouted; }},
+        {"8.3 short name", [&] { return std::wstring(shortForm); }},
+        {"REG_EXPAND_SZ", [] { return std::wstring(L"%LOCALAPPDATA%\\Apps\\Lexmora 3"); }, REG_EXPAND_SZ},
+        {"trailing dot", [&] { return paths.installFolder + L"."; }},
+        {"UNC", [&] { return unc; }},
+        {"UNC long-path prefix", [&] { return L"\\\\?\\UNC" + unc.substr(1); }},
+        {"names nothing", [&] { return scratch / L"gone"; }},
+        {"another product's folder", other, REG_SZ, true},
+        {"a copy of our program among user files", notes, REG_SZ, true},
+        {"our uninstaller on a network drive", share, REG_SZ, true},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.what);
+        resetRemovalState();
+        ASSERT_TRUE(plantInstallation(setupProgram));
+        const std::wstring location = test.location();
+        writeValue(kUninstallKey, L"InstallLocation", location, test.type);
+        const auto before = contentsBelow(location);
+        const auto programs = startPlantedPrograms();
+
+        EXPECT_EQ(runAndWait(L"\"" + setupProgram + L"\" /uninstall /quiet", 60000), 0u);
+
+        expectRemoved(programs, false);
+        if (test.foreign) {
+            EXPECT_FALSE(before.empty());
+            EXPECT_EQ(contentsBelow(location), before) << "not a file of it is lost";
+            deleteTree(location);
+        }
+    }
+}
+
+// A folder elsewhere that holds this installer's uninstaller is an installation of ours, and goes.
+TEST_F(UninstallProgram, QuietRemovesAnInstallationElsewhereThatHoldsOurUninstaller) {
+    const std::wstring elsewhere = paths.localAppData + L"\\Moved\\Lexmora 3";
+    CreateDirectoryW((paths.localAppData + L"\\Moved").c_str(), nullptr);
+    ASSERT_TRUE(CreateDirectoryW(elsewhere.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileW(paths.uninstaller.c_str(), (elsewhere + L"\\uninstall.exe").c_str(), FALSE));
+    ASSERT_TRUE(writeFile(elsewhere + L"\\readme.txt", "of that installation"));
+    writeValue(kUninstallKey, L"InstallLocation", elsewhere);
+
+    EXPECT_EQ(runAndWait(L"\"" + setupProgram + L"\" /uninstall /quiet", 60000), 0u);
+
+    EXPECT_FALSE(exists(elsewhere));
+    EXPECT_EQ(filesBelow(paths.installFolder), files) << "the entry did not name this one";
+    RemoveDirectoryW((paths.localAppData + L"\\Moved").c_str());
+}
+
+// A file of ours that cannot go: the quiet run fails, Windows still lists the installation, and
+// once the file is free a later install and an uninstall after it both succeed.
+TEST_F(UninstallProgram, QuietReportsWhatStaysAndKeepsItListed) {
+    const std::wstring held = paths.installFolder + L"\\readme.txt";
+    HANDLE holder = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(runAndWait(L"\"" + setupProgram + L"\" /uninstall /quiet", 60000), kFailed);
+    EXPECT_TRUE(keyExists(kUninstallKey)) << "still listed";
+    EXPECT_TRUE(fileExists(held));
+    EXPECT_TRUE(runValuesStartingProgram(paths.program).empty());
+    CloseHandle(holder);
+
+    EXPECT_EQ(runAndWait(L"\"" + setupProgram + L"\" /quiet", 120000), 0u) << "its uninstaller is gone; no matter";
+    EXPECT_EQ(readValues(kUninstallKey).size(), 11u);
+    endProcessesInFolder(paths.installFolder);
+    EXPECT_EQ(runAndWait(L"\"" + setupProgram + L"\" /uninstall /quiet", 60000), 0u);
+    EXPECT_FALSE(exists(paths.installFolder));
+    EXPECT_FALSE(keyExists(kUninstallKey));
+}
+
 // The box asks in the user's language, above the window titled in it, with Yes and No.
 struct Confirmation {
     HWND box = nullptr;
@@ -195,6 +324,28 @@ TEST_F(UninstallProgram, WindowedYesRemovesEverything) {
     EXPECT_TRUE(waitUntilClosed(confirmation.window, 60000)) << "the window closes when done";
     EXPECT_EQ(run.exitCode(60000), 0u);
     expectRemoved(programs, true);
+}
+
+TEST_F(UninstallProgram, WindowedReportsWhatStaysInABox) {
+    const std::wstring held = paths.installFolder + L"\\readme.txt";
+    HANDLE holder = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    RunningProgram run(registeredCommand());
+    const Confirmation confirmation = expectConfirmation(run);
+    ASSERT_NE(confirmation.box, nullptr);
+    clickButton(confirmation.box, IDYES);
+    ASSERT_TRUE(waitUntilClosed(confirmation.box, 10000));
+
+    const std::optional<MessageBoxInfo> box = waitForMessageBox(run.processId(), 60000);
+    ASSERT_TRUE(box.has_value()) << "the failure is shown";
+    EXPECT_EQ(narrow(box->caption), lookup(language(), "#uninstaller_remove_error_title"));
+    EXPECT_EQ(narrow(box->text), lookup(language(), "#uninstaller_remove_error_message") +
+                                     systemErrorTextAt(ERROR_SHARING_VIOLATION, narrow(held)));
+    clickButton(box->box, IDOK);
+    EXPECT_TRUE(waitUntilClosed(confirmation.window, 30000));
+    EXPECT_EQ(run.exitCode(30000), 0u) << "a windowed run exits with 0";
+    CloseHandle(holder);
+    EXPECT_TRUE(keyExists(kUninstallKey)) << "still listed";
 }
 
 // The window's own progress bar, watched from inside: the uninstall runs on the window's worker

@@ -201,23 +201,37 @@ std::optional<DWORD> RunningProgram::exitCode(DWORD timeoutMs) const {
     return code;
 }
 
-std::vector<DWORD> processesInFolder(const std::wstring& folder) {
+namespace {
+
+// The processes whose program file's path, in lower case, passes the test.
+template <typename Test>
+std::vector<DWORD> processesWhoseImage(Test test) {
     std::vector<DWORD> ids(4096), found;
     DWORD bytes = 0;
     if (!EnumProcesses(ids.data(), static_cast<DWORD>(ids.size() * sizeof(DWORD)), &bytes)) return found;
-    const std::wstring prefix = lower(folder) + L"\\";
     for (DWORD i = 0; i < bytes / sizeof(DWORD); ++i) {
         HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ids[i]);
         if (process == nullptr) continue;
         wchar_t image[32768];
         DWORD length = 32768;
-        if (QueryFullProcessImageNameW(process, 0, image, &length) &&
-            lower(std::wstring(image, length)).rfind(prefix, 0) == 0) {
+        if (QueryFullProcessImageNameW(process, 0, image, &length) && test(lower(std::wstring(image, length)))) {
             found.push_back(ids[i]);
         }
         CloseHandle(process);
     }
     return found;
+}
+
+}  // namespace
+
+std::vector<DWORD> processesInFolder(const std::wstring& folder) {
+    const std::wstring prefix = lower(folder) + L"\\";
+    return processesWhoseImage([&](const std::wstring& image) { return image.rfind(prefix, 0) == 0; });
+}
+
+std::vector<DWORD> processesOf(const std::wstring& program) {
+    const std::wstring wanted = lower(program);
+    return processesWhoseImage([&](const std::wstring& image) { return image == wanted; });
 }
 
 void endProcessesInFolder(const std::wstring& folder) {
@@ -228,6 +242,100 @@ void endProcessesInFolder(const std::wstring& folder) {
         WaitForSingleObject(process, 10000);
         CloseHandle(process);
     }
+}
+
+namespace {
+
+std::map<std::wstring, std::string> contentsBelow(const std::wstring& folder) {
+    std::map<std::wstring, std::string> contents;
+    for (const std::wstring& file : filesBelow(folder)) contents[file] = readFile(folder + L"\\" + file).value_or("?");
+    return contents;
+}
+
+template <typename Map>
+void compareMaps(std::string& out, const char* what, const Map& before, const Map& after) {
+    for (const auto& [name, value] : before) {
+        const auto it = after.find(name);
+        if (it == after.end()) {
+            out += std::string(what) + " " + narrow(name) + " is gone; ";
+        } else if (!(it->second == value)) {
+            out += std::string(what) + " " + narrow(name) + " changed; ";
+        }
+    }
+    for (const auto& [name, value] : after) {
+        if (before.count(name) == 0) out += std::string(what) + " " + narrow(name) + " is new; ";
+    }
+}
+
+}  // namespace
+
+ProductSnapshot snapshotProduct() {
+    const ProductPaths paths = productPaths();
+    ProductSnapshot snapshot;
+    snapshot.files = contentsBelow(paths.installFolder);
+    snapshot.shortcuts = contentsBelow(paths.shortcutFolder);
+    snapshot.entry = readValues(kUninstallKey);
+    snapshot.run = readValues(kRunKey);
+    snapshot.processes = processesInFolder(paths.installFolder);
+    return snapshot;
+}
+
+std::string differences(const ProductSnapshot& before, const ProductSnapshot& after) {
+    std::string out;
+    compareMaps(out, "file", before.files, after.files);
+    compareMaps(out, "shortcut", before.shortcuts, after.shortcuts);
+    compareMaps(out, "entry value", before.entry, after.entry);
+    compareMaps(out, "autostart value", before.run, after.run);
+    if (before.processes != after.processes) out += "the running programs changed; ";
+    return out;
+}
+
+namespace {
+constexpr wchar_t kUserShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+constexpr wchar_t kFiller[] = L"S:\\filler.bin";
+}  // namespace
+
+RedirectedShellFolder::RedirectedShellFolder(const wchar_t* name, const std::wstring& target) : name_(name) {
+    const RegistryValues values = readValues(kUserShellFolders);
+    const auto it = values.find(name);
+    if (it != values.end()) {
+        old_ = it->second.asString();
+        oldType_ = it->second.type;
+    }
+    writeValue(kUserShellFolders, name, target, REG_EXPAND_SZ);
+}
+
+RedirectedShellFolder::~RedirectedShellFolder() {
+    if (old_) {
+        writeValue(kUserShellFolders, name_, *old_, oldType_);
+    } else {
+        deleteValue(kUserShellFolders, name_);
+    }
+}
+
+OnTheSmallDrive::OnTheSmallDrive() {
+    CreateDirectoryW(L"S:\\AppData", nullptr);
+    CreateDirectoryW(L"S:\\AppData\\Local", nullptr);
+    redirect_.emplace(L"Local AppData", L"S:\\AppData\\Local");
+}
+
+OnTheSmallDrive::~OnTheSmallDrive() {
+    resetProductState();  // while the user's folders still point at the drive
+    redirect_.reset();
+    deleteTree(L"S:\\AppData");
+    DeleteFileW(kFiller);
+}
+
+std::wstring OnTheSmallDrive::fillCommand(uint64_t leave) {
+    return L"\"" + besideModule(L"fill_disk.exe") + L"\" " + kFiller + L" " + std::to_wstring(leave);
+}
+
+uint64_t roomOnDrive(const std::wstring& folder) {
+    uint64_t room = 0;
+    for (const std::wstring& file : filesBelow(folder)) {
+        room += (readFile(folder + L"\\" + file).value_or("").size() + 4095) / 4096 * 4096;
+    }
+    return room;
 }
 
 void resetProductState() {

@@ -37,6 +37,7 @@ struct RegistryValue {
     std::string data;
     std::wstring asString() const;  // REG_SZ data without its terminator
     uint32_t asDword() const;
+    friend bool operator==(const RegistryValue&, const RegistryValue&) = default;
 };
 using RegistryValues = std::map<std::wstring, RegistryValue>;
 // Every value of a key below HKEY_CURRENT_USER by name; none when the key is missing.
@@ -81,8 +82,58 @@ private:
 
 // Processes whose program file lies in the given folder (full paths, as the system reports them).
 std::vector<DWORD> processesInFolder(const std::wstring& folder);
+// Processes of one program file.
+std::vector<DWORD> processesOf(const std::wstring& program);
 // Ends them and waits until they are gone.
 void endProcessesInFolder(const std::wstring& folder);
+
+// Everything of the product a user has, to compare before and after something that must change
+// none of it: every file of the installation folder and of the shortcut folder with its bytes, the
+// uninstall entry, the autostart values, and the programs running from the folder.
+struct ProductSnapshot {
+    std::map<std::wstring, std::string> files;
+    std::map<std::wstring, std::string> shortcuts;
+    RegistryValues entry;
+    RegistryValues run;
+    std::vector<DWORD> processes;
+    friend bool operator==(const ProductSnapshot&, const ProductSnapshot&) = default;
+};
+ProductSnapshot snapshotProduct();
+// Names what differs, for a test's failure message; empty when nothing does.
+std::string differences(const ProductSnapshot& before, const ProductSnapshot& after);
+
+// Points one of the user's shell folders (a value name of "User Shell Folders", such as
+// "Local AppData") elsewhere for as long as it lives.
+class RedirectedShellFolder {
+public:
+    RedirectedShellFolder(const wchar_t* name, const std::wstring& target);
+    ~RedirectedShellFolder();
+    RedirectedShellFolder(const RedirectedShellFolder&) = delete;
+    RedirectedShellFolder& operator=(const RedirectedShellFolder&) = delete;
+
+private:
+    const wchar_t* name_;
+    std::optional<std::wstring> old_;
+    DWORD oldType_ = REG_EXPAND_SZ;
+};
+
+// The user's local application data on drive S:, the harness's small drive (tests/small_drive.sh),
+// for as long as it lives; the drive is emptied afterwards.
+class OnTheSmallDrive {
+public:
+    OnTheSmallDrive();
+    ~OnTheSmallDrive();
+    OnTheSmallDrive(const OnTheSmallDrive&) = delete;
+    OnTheSmallDrive& operator=(const OnTheSmallDrive&) = delete;
+    // fill_disk's command line that leaves the drive this many bytes.
+    static std::wstring fillCommand(uint64_t leave);
+
+private:
+    std::optional<RedirectedShellFolder> redirect_;
+};
+
+// What the files below a folder take on a drive of 4 KiB clusters.
+uint64_t roomOnDrive(const std::wstring& folder);
 
 // A clean user: no installation folder (nor an empty "Apps" above it), no uninstall entry, no Run
 // value of ours, no Start-menu folder, no bootstrap key, no program of ours running.

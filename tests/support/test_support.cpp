@@ -56,6 +56,34 @@ TemporaryFolder::TemporaryFolder() {
 
 TemporaryFolder::~TemporaryFolder() { deleteTree(path_); }
 
+size_t chunkOffset(const std::string& payload, uint8_t kind, size_t n) {
+    for (size_t offset = 0; offset + 4 <= payload.size();) {
+        const auto* header = reinterpret_cast<const uint8_t*>(payload.data() + offset);
+        const size_t length = (size_t{header[1]} << 16) | (size_t{header[2]} << 8) | header[3];
+        if (header[0] == kind && n-- == 0) return offset;
+        offset += 4 + length;
+    }
+    return std::string::npos;
+}
+
+std::wstring damagedCopy(const std::wstring& installer, const TemporaryFolder& folder,
+                         const std::function<void(std::string& payload)>& damage) {
+    std::string program = readFile(installer).value_or("");
+    HMODULE module = LoadLibraryExW(installer.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC resource = module != nullptr ? FindResourceW(module, MAKEINTRESOURCEW(256), MAKEINTRESOURCEW(256)) : nullptr;
+    if (resource == nullptr) return std::wstring();
+    const std::string payload(static_cast<const char*>(LockResource(LoadResource(module, resource))),
+                              SizeofResource(module, resource));
+    FreeLibrary(module);
+    const size_t at = program.find(payload);
+    if (at == std::string::npos) return std::wstring();
+    std::string changed = payload;
+    damage(changed);
+    program.replace(at, payload.size(), changed);
+    const std::wstring path = folder / L"damaged-setup.exe";
+    return writeFile(path, program) ? path : std::wstring();
+}
+
 void deleteTree(const std::wstring& folder) {
     WIN32_FIND_DATAW entry;
     HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);

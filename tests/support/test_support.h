@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -42,6 +43,15 @@ public:
 private:
     std::wstring path_;
 };
+
+// The offset of the n-th chunk (from 0) of a kind in a payload, by its framing; npos when there
+// is none.
+size_t chunkOffset(const std::string& payload, uint8_t kind, size_t n);
+
+// A copy of an installer program, in the folder, whose payload has been changed by damage, as a
+// broken download would be.
+std::wstring damagedCopy(const std::wstring& installer, const TemporaryFolder& folder,
+                         const std::function<void(std::string& payload)>& damage);
 
 // Deletes a folder and everything below it (test clean-up; follows no links).
 void deleteTree(const std::wstring& folder);
