@@ -5,7 +5,9 @@
 //   - the limit it is measured against: the same blocks inflated in memory by zlib with no file
 //     written, plus the same bytes written uncompressed, file by file, one write per block;
 //   - memory: what extraction allocates (largest request, most held at once) and the process's
-//     private and resident memory sampled after every chunk.
+//     private and resident memory sampled after every chunk;
+//   - the checks the install makes before it changes anything: every chunk's framing and the
+//     payload's digest (surveyPayload).
 // usage: payload_extract_bench.exe INSTALLER WORK_FOLDER [RUNS]
 #include <windows.h>
 #include <psapi.h>
@@ -19,6 +21,7 @@
 #include "payload/chunk_format.h"
 #include "payload/chunk_walker.h"
 #include "payload/payload_extractor.h"
+#include "payload/payload_survey.h"
 #include "tests/payload/allocation_tracker.h"
 #include "tests/support/test_support.h"
 #include "ui/interface.h"
@@ -209,7 +212,7 @@ int main(int argc, char** argv) {
         testsupport::deleteTree(target);
     }
 
-    std::vector<double> extraction, inflation, writing;
+    std::vector<double> extraction, inflation, writing, checks;
     for (int run = 0; run < runs; ++run) {
         const std::wstring target = work + L"\\extract";
         testsupport::deleteTree(target);
@@ -224,6 +227,13 @@ int main(int argc, char** argv) {
         }
 
         inflation.push_back(inflateOnly(data, size));
+        const double checkStart = now();
+        const bool whole = surveyPayload(data, size).whole();
+        checks.push_back(now() - checkStart);
+        if (!whole) {
+            std::fprintf(stderr, "the payload is not whole\n");
+            return 1;
+        }
         const std::wstring raw = work + L"\\raw";
         testsupport::deleteTree(raw);
         CreateDirectoryW(raw.c_str(), nullptr);
@@ -245,6 +255,8 @@ int main(int argc, char** argv) {
                 unpackedMiB / write);
     std::printf("limit:          %7.3f s   (inflate only + write only)\n", limit);
     std::printf("extraction / limit: %.3f (target at most 1.25)\n", extract / limit);
+    std::printf("checks:         %7.3f s   (framing and digest, before anything is removed or written)\n",
+                median(checks));
     std::printf("memory: largest request %zu bytes, at most %zu bytes held by extraction at once\n", largest, heapPeak);
     std::printf("memory: private %.1f MiB before, at most %.1f MiB during extraction; resident at most %.1f MiB"
                 " (mapped program file pages included)\n",
