@@ -18,16 +18,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using namespace swiftsetup;
     restrictDllSearchPath();
 
-    // 1. The arguments; argument 0 is the program and never a switch.
+    // The arguments; argument 0 is the program and never a switch.
     int argumentCount = 0;
     LocalMemory argumentMemory(CommandLineToArgvW(GetCommandLineW(), &argumentCount));
     const auto* arguments = static_cast<const wchar_t* const*>(argumentMemory.get());
     const RunMode mode = arguments != nullptr ? parseSwitches(argumentCount, arguments) : RunMode{};
 
-    // 2. The Installer outlives the front end, which refers to it.
+    // The Installer outlives the front end, which refers to it.
     auto installer = std::make_unique<Installer>();
 
-    // 3.-5. The front end: quiet, or the window titled in the user's language.
+    // The front end: quiet, or the window titled in the user's language.
     std::unique_ptr<Interface> frontEnd;
     if (mode.quiet) {
         frontEnd = std::make_unique<DummyInterface>(*installer);
@@ -36,15 +36,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         frontEnd = std::make_unique<GraphicalInterface>(title, *installer);
     }
 
-    // 6.-7. Run the chosen sequence.
     auto logger = std::make_unique<DummyLogger>();
     const bool succeeded = mode.uninstall ? frontEnd->uninstall(*logger) : frontEnd->install(*logger);
 
-    // 8.-9. Teardown: front end, logger, Installer.
+    // Teardown in this order: the front end refers to the Installer, and the Installer holds the
+    // lock that keeps a second installer waiting until this one is done.
     frontEnd.reset();
     logger.reset();
     installer.reset();
 
-    // 10. Only a quiet run can report failure; a windowed run's operation returns true.
+    // Only a quiet run can report failure; a windowed run's operation returns true.
     return succeeded ? 0 : -1;
 }

@@ -2,14 +2,6 @@
 
 namespace swiftsetup {
 
-std::string lowerAscii(std::string_view text) {
-    std::string folded(text);
-    for (char& c : folded) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-    }
-    return folded;
-}
-
 std::string_view commandProgramPart(std::string_view command) {
     if (command.size() >= 2 && command.front() == '"') {
         const size_t closing = command.find('"', 1);

@@ -4,10 +4,9 @@
 #include <string>
 #include <string_view>
 
-namespace swiftsetup {
+#include "text/ascii_case.h"
 
-// Capital ASCII letters become small; every other byte, UTF-8 sequences included, stays.
-std::string lowerAscii(std::string_view text);
+namespace swiftsetup {
 
 // The program part of a command: the text between a leading quotation mark and the next one;
 // otherwise (no quotation mark first, no closing one, or under two bytes) the whole text.

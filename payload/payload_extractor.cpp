@@ -46,10 +46,10 @@ PayloadExtractor::~PayloadExtractor() {
 
 bool PayloadExtractor::extract(const std::string& targetFolder, Interface* frontEnd,
                                uint32_t progressBase, uint32_t progressExtra) {
-    // 1. A resource that did not load keeps the load failure's code and text.
+    // A resource that did not load keeps the load failure's code and text.
     if (data_ == nullptr) return false;
 
-    // 2.-4. A fresh walk from the first byte.
+    // A fresh walk from the first byte.
     progressBase_ = progressBase;
     progressExtra_ = progressExtra;
     frontEnd_ = frontEnd;
@@ -57,7 +57,7 @@ bool PayloadExtractor::extract(const std::string& targetFolder, Interface* front
     reportProgress(0);
     outputFile_.reset();
 
-    // 5. Walk the chunks; the handler creates files, writes blocks and reports progress.
+    // The handler creates files, writes blocks and reports progress.
     ChunkHandler handler(*this);
     const WalkResult walk = walkPayload(data_, size_, handler, InflateMode::Inflate);
     switch (walk.fault) {
@@ -81,7 +81,7 @@ bool PayloadExtractor::extract(const std::string& targetFolder, Interface* front
         case PayloadFault::StoppedByVisitor: break;  // the step that failed has said why
     }
 
-    // 6.-7. No file stays open, whether the walk succeeded or not.
+    // No file stays open, whether the walk succeeded or not.
     outputFile_.reset();
     return errorCode_ == ExtractorError::None;
 }

@@ -7,6 +7,7 @@
 
 #include "payload/chunk_format.h"
 #include "payload/payload_path.h"
+#include "text/ascii_case.h"
 
 namespace swiftsetup {
 
@@ -15,16 +16,6 @@ namespace {
 constexpr uint64_t kMaxPayloadSize = 0xFFFFFFFFu;
 constexpr int kCompressionLevel = 6;
 constexpr size_t kMaxNameUnits = 255;
-
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-    }
-    return true;
-}
 
 // Windows opens these as devices whatever the folder, with or without an extension.
 bool isDeviceName(std::string_view name) {

@@ -11,8 +11,12 @@ void restrictDllSearchPath() {
     if (kernel == nullptr) return;
     auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
         reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-    if (setDefault != nullptr) setDefault(kSearchSystem32);
-    // Takes the current folder out of the search order as well, on every version since XP SP1.
+    // Where the system can restrict library loads to its own folder, that is all: the setting is
+    // this process's alone, so the programs it starts (msiexec, an earlier uninstaller, the
+    // application) keep the search order the system gives them. Older systems can only take
+    // the current folder out of the search order, and that setting is inherited by the child
+    // processes; for them it removes a place to plant a library, and changes nothing else.
+    if (setDefault != nullptr && setDefault(kSearchSystem32)) return;
     SetDllDirectoryW(L"");
 }
 

@@ -141,7 +141,7 @@ bool GraphicalInterface::runWindow() {
         return true;
     }
 
-    // 1.-3. An outer size that gives a client area of exactly 400 by 68, whatever the frame.
+    // An outer size that gives a client area of exactly 400 by 68, whatever the frame.
     RECT desktop{}, outer{}, client{};
     GetClientRect(GetDesktopWindow(), &desktop);
     GetWindowRect(window_, &outer);
@@ -149,12 +149,12 @@ bool GraphicalInterface::runWindow() {
     const int outerWidth = (outer.right - outer.left) - (client.right - client.left) + kClientWidth;
     const int outerHeight = (outer.bottom - outer.top) - (client.bottom - client.top) + kClientHeight;
 
-    // 4.-5. Centred horizontally; vertically by the client height, so it sits a little low.
+    // Centred horizontally; vertically by the client height, so it sits a little low.
     const int x = desktop.left + (desktop.right - desktop.left - outerWidth) / 2;
     const int y = desktop.top + (desktop.bottom - desktop.top - kClientHeight) / 2;
     SetWindowPos(window_, nullptr, x, y, outerWidth, outerHeight, SWP_NOZORDER | SWP_SHOWWINDOW);
 
-    // 6. The worker runs the sequence, then closes the window. Should no thread be available, an
+    // The worker runs the sequence, then closes the window. Should no thread be available, an
     // empty window would wait for a close that never comes: run the sequence here instead.
     UniqueHandle worker(CreateThread(nullptr, 0, &GraphicalInterface::workerThread, this, 0, nullptr));
     if (!worker) {
@@ -163,7 +163,7 @@ bool GraphicalInterface::runWindow() {
         return true;
     }
 
-    // 7. Serve the window until it closes. GetMessageW's -1 (an error) ends the loop too rather
+    // Serve the window until it closes. GetMessageW's -1 (an error) ends the loop too rather
     // than spin on it; the window then goes, so that the worker's sends to it return at once.
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -172,11 +172,12 @@ bool GraphicalInterface::runWindow() {
     }
     if (IsWindow(window_)) DestroyWindow(window_);
 
-    // 8. A closed window does not stop the sequence: wait for it to end.
+    // A closed window does not stop the sequence: wait for it to end.
     WaitForSingleObject(worker.get(), INFINITE);
 
-    // 9. The window only ever quits with code 0.
-    return message.wParam == 0;
+    // A windowed run always succeeds: the window only ever quits with code 0, and when
+    // GetMessageW failed instead, the message it left holds no quit code to read.
+    return true;
 }
 
 void GraphicalInterface::runSequence() {

@@ -43,10 +43,12 @@ PYTHON
   done
   echo "== payload: ${#files[@]} files, $(du -sb "$bench/tree" | cut -f1) bytes in $bench/tree"
 
+  local version
+  version=$(cat "$root/payload/payload-version.txt")
   start=$(date +%s%N)
-  "$tool" pack --version 50530304 "$bench/tree" "$bench/payload.bin"
+  "$tool" pack --version "$version" "$bench/tree" "$bench/payload.bin"
   echo "pack took $(( ($(date +%s%N) - start) / 1000000 )) ms (host tool, built with sanitizers)"
-  "$tool" pack --version 50530304 "$bench/small" "$bench/small.bin" >/dev/null
+  "$tool" pack --version "$version" "$bench/small" "$bench/small.bin" >/dev/null
   "$root/scripts/build-installer" --payload-file "$bench/payload.bin" --output "$bench/bench-setup-x86.exe" --arch x86
   "$root/scripts/build-installer" --payload-file "$bench/small.bin" --output "$bench/bench-small-x86.exe" --arch x86
   "$root/scripts/build-installer" --payload-file "$bench/payload.bin" --output "$bench/bench-setup-x64.exe" --arch x64

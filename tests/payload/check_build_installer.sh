@@ -22,7 +22,7 @@ wrestool -x --raw --type=256 --name=256 "$work/cases/broken.exe" | cmp - "$work/
   || fail "the broken payload did not arrive unchanged"
 if "$tool" verify "$work/cases/broken.exe" 2>"$work/cases/verify.txt"; then fail "a broken payload verified"; fi
 grep -q "#extractor_invalid_chunk_error" "$work/cases/verify.txt" || fail "unexpected report: $(cat "$work/cases/verify.txt")"
-"$tool" pack --version 50530304 "$work/cases/tree" "$work/cases/expected.bin" >/dev/null
+"$tool" pack --version "$(cat "$root/payload/payload-version.txt")" "$work/cases/tree" "$work/cases/expected.bin" >/dev/null
 wrestool -x --raw --type=256 --name=256 "$work/cases/good.exe" | cmp - "$work/cases/expected.bin" \
   || fail "the folder's payload differs from what pack makes of it"
 "$tool" verify "$work/cases/good.exe" >/dev/null || fail "the folder's payload does not verify"

@@ -16,6 +16,7 @@
 #include "tests/payload/allocation_tracker.h"
 #include "tests/payload/extractor_fixture_files.h"
 #include "tests/payload/payload_bytes.h"
+#include "tests/support/null_front_end.h"
 #include "tests/support/test_support.h"
 #include "text/catalogue.h"
 #include "text/translate.h"
@@ -62,7 +63,7 @@ std::string resourceBytes(uint16_t name) {
 
 // The recording front end: a test double of Interface that keeps every progress report and
 // fails the test on anything else an extractor must never do.
-class RecordingInterface final : public Interface {
+class RecordingInterface final : public NullFrontEnd {
 public:
     void finish() override { ADD_FAILURE() << "finish"; }
     void setStatus(const std::string&) override { ADD_FAILURE() << "setStatus"; }
@@ -74,8 +75,6 @@ public:
         ADD_FAILURE() << "askYesNo";
         return false;
     }
-    bool install(Logger&) override { return false; }
-    bool uninstall(Logger&) override { return false; }
 
     std::vector<std::pair<uint32_t, uint32_t>> reports;
 };

@@ -244,13 +244,13 @@ void endProcessesInFolder(const std::wstring& folder) {
     }
 }
 
-namespace {
-
 std::map<std::wstring, std::string> contentsBelow(const std::wstring& folder) {
     std::map<std::wstring, std::string> contents;
     for (const std::wstring& file : filesBelow(folder)) contents[file] = readFile(folder + L"\\" + file).value_or("?");
     return contents;
 }
+
+namespace {
 
 template <typename Map>
 void compareMaps(std::string& out, const char* what, const Map& before, const Map& after) {

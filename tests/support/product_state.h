@@ -56,8 +56,9 @@ void deleteKeyTree(const std::wstring& key);
 // A shell link to target, as the install makes them. True when it was saved.
 bool makeShortcut(const std::wstring& path, const std::wstring& target);
 
-// Every file below a folder, as paths relative to it.
+// Every file below a folder, as paths relative to it; and with the bytes of each.
 std::vector<std::wstring> filesBelow(const std::wstring& folder);
+std::map<std::wstring, std::string> contentsBelow(const std::wstring& folder);
 
 // A started program, ended (if still running) when the object goes.
 class RunningProgram {

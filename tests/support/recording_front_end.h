@@ -7,11 +7,11 @@
 #include <utility>
 #include <vector>
 
-#include "ui/interface.h"
+#include "tests/support/null_front_end.h"
 
 namespace swiftsetup {
 
-class RecordingFrontEnd final : public Interface, public Logger {
+class RecordingFrontEnd final : public NullFrontEnd, public Logger {
 public:
     explicit RecordingFrontEnd(bool answer = true) : answer_(answer) {}
 
@@ -42,8 +42,6 @@ public:
         events.push_back("question");
         return answer_;
     }
-    bool install(Logger&) override { return false; }
-    bool uninstall(Logger&) override { return false; }
     void log(int32_t level, const std::string& text) override {
         logged.push_back(text);
         events.push_back("log:" + std::to_string(level) + ":" + text);

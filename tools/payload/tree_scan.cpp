@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "payload/payload_writer.h"
+#include "text/ascii_case.h"
 
 namespace swiftsetup {
 
@@ -17,14 +18,6 @@ namespace {
 // Beyond this many characters a path may no longer fit below an installation folder such as
 // C:\Users\<name>\AppData\Local\Apps\Lexmora 3 within the 260 characters of classic Windows paths.
 constexpr size_t kLongPathNote = 190;
-
-std::string folded(std::string_view name) {
-    std::string result(name);
-    for (char& c : result) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return result;
-}
 
 struct DirectoryCloser {
     void operator()(DIR* d) const { closedir(d); }
@@ -71,7 +64,7 @@ public:
         std::vector<std::string> all(names);
         std::sort(all.begin(), all.end(), payloadNameLess);
         for (size_t i = 1; i < all.size(); ++i) {
-            if (folded(all[i - 1]) == folded(all[i])) {
+            if (lowerAscii(all[i - 1]) == lowerAscii(all[i])) {
                 return refuse(payloadPrefix + all[i - 1],
                               "\"" + all[i] + "\" beside it differs only in letter case, and "
                               "Windows holds one of the two");
@@ -139,8 +132,8 @@ private:
 }  // namespace
 
 bool payloadNameLess(std::string_view a, std::string_view b) {
-    const std::string foldedA = folded(a);
-    const std::string foldedB = folded(b);
+    const std::string foldedA = lowerAscii(a);
+    const std::string foldedB = lowerAscii(b);
     if (foldedA != foldedB) return foldedA < foldedB;
     return a < b;
 }

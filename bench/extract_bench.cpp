@@ -23,6 +23,7 @@
 #include "payload/payload_extractor.h"
 #include "payload/payload_survey.h"
 #include "tests/payload/allocation_tracker.h"
+#include "tests/support/null_front_end.h"
 #include "tests/support/test_support.h"
 #include "ui/interface.h"
 
@@ -54,20 +55,12 @@ PROCESS_MEMORY_COUNTERS memoryNow() {
 }
 
 // A front end that costs next to nothing, as the real window's must.
-class CountingFrontEnd : public Interface {
+class CountingFrontEnd : public NullFrontEnd {
 public:
-    void finish() override {}
-    void setStatus(const std::string&) override {}
     void setProgress(uint32_t position, uint32_t) override {
         ++reports;
         last = position;
     }
-    void showWarning(const std::string&, const std::string&) override {}
-    void showError(const std::string&, const std::string&) override {}
-    void showInformation(const std::string&, const std::string&) override {}
-    bool askYesNo(const std::string&, const std::string&) override { return true; }
-    bool install(Logger&) override { return false; }
-    bool uninstall(Logger&) override { return false; }
     uint32_t reports = 0;
     uint32_t last = 0;
 };
