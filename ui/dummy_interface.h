@@ -5,12 +5,10 @@ namespace swiftsetup {
 
 class Installer;
 
-// The quiet front end: shows nothing, asks nothing (every question is answered yes) and runs the
-// sequence on the calling thread, so its result becomes the process exit code.
-class DummyInterface final : public Interface {
+// Shows nothing and asks nothing: every question is answered yes. The quiet front end is one;
+// the tests' stand-ins derive from it too and override only what they watch.
+class SilentInterface : public Interface {
 public:
-    explicit DummyInterface(Installer& installer) : installer_(installer) {}
-
     void finish() override {}
     void setStatus(const std::string&) override {}
     void setProgress(uint32_t, uint32_t) override {}
@@ -18,6 +16,13 @@ public:
     void showError(const std::string&, const std::string&) override {}
     void showInformation(const std::string&, const std::string&) override {}
     bool askYesNo(const std::string&, const std::string&) override { return true; }
+};
+
+// The quiet front end: it runs the sequence on the calling thread, so its result becomes the
+// process exit code.
+class DummyInterface final : public SilentInterface {
+public:
+    explicit DummyInterface(Installer& installer) : installer_(installer) {}
     bool install(Logger& logger) override;
     bool uninstall(Logger& logger) override;
 
