@@ -35,6 +35,9 @@ DWORD parentProcessId() {
 
 InstanceLock::~InstanceLock() {
     holderMark_.reset();
+    // Only the thread that took a mutex can release it. When that thread has ended first (the
+    // window's worker, before the main thread tears down), the mutex is abandoned, which the next
+    // waiter takes as free.
     if (mutex_ && owned_) ReleaseMutex(mutex_.get());
 }
 

@@ -4,15 +4,18 @@
 # scripts/build installs the build lists itself, and every command that runs Windows programs
 # calls ensure_wine.
 
-# Compiling and packing: the host tools, both cross builds and the sample payload.
+# Compiling and packing: the host tools, both cross builds and the sample payload. The host build
+# always defines its native tests, so GoogleTest's sources are needed to configure it.
 LEXMORA_BUILD_PACKAGES=(
-  cmake ninja-build g++ zlib1g-dev libssl-dev python3
+  cmake ninja-build g++ zlib1g-dev libssl-dev python3 googletest
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
 )
-# Compiling the test programs as well (scripts/build --all): GoogleTest's sources for the cross
-# builds, wixl for the Windows Installer packages the tests remove, clang for the fuzz targets.
-LEXMORA_TEST_BUILD_PACKAGES=(googletest wixl msitools clang libclang-rt-14-dev)
+# Compiling the Windows test programs as well (scripts/build --tests): wixl for the Windows
+# Installer packages the tests remove.
+LEXMORA_TEST_BUILD_PACKAGES=(wixl msitools)
+# The fuzz targets (scripts/fuzz-payload): clang and its sanitizer runtime.
+LEXMORA_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # Running Windows programs on a virtual display, and looking at them.
 LEXMORA_RUN_PACKAGES=(wine64 xvfb xauth x11-apps imagemagick xdotool)
 # What the tests read the results with.
