@@ -80,6 +80,13 @@ bool Installer::uninstall(Interface& ui, Logger& log) {
         for (RemovalFailure& failure : removeTree(folder, 0, 100, 100)) {
             if (!isRunningUninstaller(failure, ownFile)) leftBehind.push_back(std::move(failure));
         }
+    } else if (const std::string own = ownInstallFolder(); !own.empty()) {
+        // The folder the install uses is there, but the guard does not let it go (it lies on a
+        // share, or where its links lead cannot be told): it stays, and so does the entry.
+        const DWORD attributes = GetFileAttributesW(utf8ToWide(own).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            leftBehind.push_back({own, 0});
+        }
     }
 
     // Shortcuts and autostart values, whether or not a folder was found.

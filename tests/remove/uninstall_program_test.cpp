@@ -228,6 +228,24 @@ TEST_F(UninstallProgram, QuietRemovesAnInstallationElsewhereThatHoldsOurUninstal
     RemoveDirectoryW((paths.localAppData + L"\\Moved").c_str());
 }
 
+// The user's local application data on a share, and the install's own folder with it: the guard
+// cannot see through a share, so nothing there is deleted, and the installation stays listed.
+TEST_F(UninstallProgram, QuietLeavesAnInstallationOnANetworkDriveListed) {
+    CreateDirectoryW(L"N:\\AppData", nullptr);
+    CreateDirectoryW(L"N:\\AppData\\Local", nullptr);
+    {
+        RedirectedShellFolder onShare(L"Local AppData", L"N:\\AppData\\Local");
+        const ProductPaths share = productPaths();
+        ASSERT_TRUE(plantInstallation(setupProgram));
+        const auto before = contentsBelow(share.installFolder);
+        EXPECT_EQ(runAndWait(L"\"" + setupProgram + L"\" /uninstall /quiet", 60000), kFailed);
+        EXPECT_EQ(contentsBelow(share.installFolder), before);
+        EXPECT_TRUE(keyExists(kUninstallKey)) << "still listed";
+        resetRemovalState();
+    }
+    deleteTree(L"N:\\AppData");
+}
+
 // A file of ours that cannot go: the quiet run fails, Windows still lists the installation, and
 // once the file is free a later install and an uninstall after it both succeed.
 TEST_F(UninstallProgram, QuietReportsWhatStaysAndKeepsItListed) {
