@@ -18,10 +18,11 @@ function(lexmora_add_installer target)
   target_link_libraries(${target} PRIVATE lexmora_installer_core)
   add_dependencies(${target} lexmora_icon)
   target_link_options(${target} PRIVATE -s -mwindows)
-  # The payload's section starts on a page of the file, so that Wine maps it as Windows does
-  # instead of copying it into memory at start (cmake/align_payload_section.py says why).
+  # Run from the page file when started from a USB stick or a share, and the payload's section on
+  # a page of the file, so that Wine maps it as Windows does instead of copying it into memory at
+  # start (cmake/finish_installer_program.py says why).
   add_custom_command(TARGET ${target} POST_BUILD
-    COMMAND python3 ${PROJECT_SOURCE_DIR}/cmake/align_payload_section.py $<TARGET_FILE:${target}>
+    COMMAND python3 ${PROJECT_SOURCE_DIR}/cmake/finish_installer_program.py $<TARGET_FILE:${target}>
     VERBATIM)
   if(ARG_OUTPUT_NAME)
     set_target_properties(${target} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})

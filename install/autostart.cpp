@@ -8,18 +8,31 @@
 
 namespace swiftsetup {
 
-bool removeAutostartEntries(const std::string& programPath) {
-    const std::string folded = lowerAscii(programPath);
-    const RegistryKey run = currentUser().open(product::kRunKey, KeyAccess::ReadWrite);
+namespace {
 
-    // Collect first, delete afterwards: deleting during the enumeration would shift its indexes.
-    std::vector<std::string> doomed;
+std::vector<std::string> valuesStarting(const RegistryKey& run, const std::string& programPath) {
+    const std::string folded = lowerAscii(programPath);
+    std::vector<std::string> names;
     for (const std::string& name : run.valueNames()) {
-        if (commandStartsProgram(run.queryString(name), folded)) doomed.push_back(name);
+        if (commandStartsProgram(run.queryString(name), folded)) names.push_back(name);
     }
+    return names;
+}
+
+}  // namespace
+
+bool removeAutostartEntries(const std::string& programPath) {
+    const RegistryKey run = currentUser().open(product::kRunKey, KeyAccess::ReadWrite);
+    // Collect first, delete afterwards: deleting during the enumeration would shift its indexes.
+    const std::vector<std::string> doomed = valuesStarting(run, programPath);
     bool allGone = true;
     for (const std::string& name : doomed) allGone = run.deleteValue(name) && allGone;
     return allGone;
+}
+
+bool canRemoveAutostartEntries(const std::string& programPath) {
+    if (valuesStarting(currentUser().open(product::kRunKey, KeyAccess::Read), programPath).empty()) return true;
+    return currentUser().open(product::kRunKey, KeyAccess::ReadWrite).isValid();
 }
 
 }  // namespace swiftsetup

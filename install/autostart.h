@@ -9,4 +9,8 @@ namespace swiftsetup {
 // that starts the program could not be deleted.
 bool removeAutostartEntries(const std::string& programPath);
 
+// Whether removeAutostartEntries can delete what it would find: true when no value starts the
+// program, or when the Run key can be written.
+bool canRemoveAutostartEntries(const std::string& programPath);
+
 }  // namespace swiftsetup

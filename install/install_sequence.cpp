@@ -18,6 +18,8 @@
 #include "platform/paths.h"
 #include "platform/registry_key.h"
 #include "platform/text_conversion.h"
+#include "remove/process_termination.h"
+#include "remove/tree_claim.h"
 #include "text/translate.h"
 #include "ui/copy_progress.h"
 #include "ui/interface.h"
@@ -59,6 +61,15 @@ bool checkBeforeInstall(const PayloadExtractor& payload, const std::string& inst
         }
     }
     return true;
+}
+
+// Every file and folder in the folder can be removed or replaced now, after a short wait for
+// what others hold for a moment; otherwise why not, naming what is held.
+bool proveRemovable(const std::string& folder, const std::string& ownFile, std::string& problem) {
+    const TreeClaim claim = claimTree(folder, ownFile, GetTickCount64() + kHoldWaitMs);
+    if (!claim.held()) return true;
+    problem = systemErrorTextAt(claim.held()->error, claim.held()->path);
+    return false;
 }
 
 // This program becomes the uninstaller; an existing one is replaced. A copy cut short (a drive
@@ -119,7 +130,7 @@ bool Installer::install(Interface& ui, Logger& log) {
 
     // One installer or uninstaller at a time: a second one waits here, showing this status.
     ui.setStatus(text("#installer_status_uninstalling"));
-    runLock.acquire(product::kInstanceLockName);
+    runLock.acquire(product::kInstanceLockName, product::kInstanceRunVariable);
 
     // This program and its payload, proved whole, and room for both, before anything changes: a
     // damaged download or a full drive must not cost the user the version that works.
@@ -130,6 +141,18 @@ bool Installer::install(Interface& ui, Logger& log) {
                                                      MAKEINTRESOURCEW(kPayloadResource)));
     std::string problem;
     if (!checkBeforeInstall(extractor, installFolder, ownSize, problem)) {
+        ui.showError(failedText + problem, failedTitle);
+        return false;
+    }
+
+    // The earlier installation's uninstaller deletes the whole folder, the user's own files in
+    // it too; one that stops half way, or an earlier build that reports success while files stay,
+    // would leave the user with less than a working version. So the running application and chat
+    // program are ended, and every file and folder proved removable, before anything is removed.
+    // The proof is given back unchanged, for that uninstaller to delete.
+    terminateProcessesByPath(programPath);
+    terminateProcessesByPath(installFolder + product::kChatProgramFile);
+    if (!proveRemovable(installFolder, ownFile, problem)) {
         ui.showError(failedText + problem, failedTitle);
         return false;
     }

@@ -14,6 +14,7 @@ namespace swiftsetup {
 
 class Interface;
 class Logger;
+class TreeClaim;
 
 class Installer {
 public:
@@ -26,10 +27,9 @@ public:
     bool removeMsiProducts(const Guid& upgradeCode);
     bool runPreviousUninstaller(const std::string& entryName, const std::string& extraArguments);
 
-    // Deletes a folder tree, moving the front end's progress evenly from first to last; the
-    // entries that stayed, in the order they were tried (files before the folders holding them).
-    std::vector<RemovalFailure> removeTree(const std::string& rootFolder, uint32_t first, uint32_t last,
-                                           uint32_t total);
+    // Deletes a claimed folder tree (remove/tree_claim.h), moving the front end's progress evenly
+    // from first to last; the entries that stayed after all, in the order they were tried.
+    std::vector<RemovalFailure> removeTree(TreeClaim& claim, uint32_t first, uint32_t last, uint32_t total);
 
     // Child processes. The command line is used up to its first NUL byte and reaches the logger.
     // When the program cannot be started, false, and GetLastError() tells why.

@@ -32,8 +32,10 @@ inline constexpr Guid kUpgradeCodes[] = {
     Guid::fromFields(0x3F8E2D71, 0x5A06, 0x4B93, {0x8D, 0x2C, 0x1E, 0x4F, 0x6A, 0x7B, 0x9C, 0x05}),
 };
 
-// One installer or uninstaller of the product at a time, per session.
-inline constexpr wchar_t kInstanceLockName[] = L"Local\\Lexmora Installer";
+// One installer or uninstaller of the product at a time, per user; and the environment variable
+// by which a holder of the lock hands its run down to the earlier uninstaller it starts.
+inline constexpr wchar_t kInstanceLockName[] = L"Lexmora Installer";
+inline constexpr wchar_t kInstanceRunVariable[] = L"LEXMORA_INSTALLER_RUN";
 
 inline constexpr char kPreviousUninstallerArguments[] = "/quiet";
 inline constexpr char kLaunchArgument[] = "--safe-mode";

@@ -1,8 +1,11 @@
 #pragma once
-// One installer or uninstaller of the product at a time for the user: a named mutex in the
-// session's own namespace, held for as long as the lock object lives.
+// One installer or uninstaller of the product at a time for the user, across all of the user's
+// sessions: a named mutex that carries the user's security identifier, held for as long as the
+// lock object lives.
 
 #include <windows.h>
+
+#include <string>
 
 #include "platform/handles.h"
 
@@ -15,17 +18,49 @@ public:
     InstanceLock& operator=(const InstanceLock&) = delete;
     ~InstanceLock();
 
-    // Waits without a time limit until no other holder of the lock runs, then holds it. A
-    // program started by the holder itself (an installer runs the earlier version's uninstaller,
-    // which is a copy of this program) is part of the holder's run and goes on at once, for it
-    // would otherwise wait for its own parent forever. A holder that ended without releasing the
-    // lock leaves it to the next. False when the lock cannot be made at all; the run then goes
-    // on unguarded rather than not at all.
-    bool acquire(const wchar_t* name);
+    // Waits without a time limit until no other holder of the lock runs, then holds it. The lock
+    // is named by name; runVariable names the environment variable by which a holder tells the
+    // programs it starts that they belong to its run.
+    //
+    // A program that belongs to a holder's run goes on at once, for it would otherwise wait for
+    // the holder while the holder waits for it: an installer runs the earlier version's
+    // uninstaller, a copy of this program. It belongs to the run when it inherited the holder's
+    // mark through its environment (through a shell or a launcher in between as well), or when
+    // its own parent holds the lock as earlier builds mark it. A parent is only believed when it
+    // started before the child, so a process that took over a parent's ended process identifier is
+    // never mistaken for it. Both are looked at again while waiting.
+    //
+    // A holder that ended without releasing the lock leaves it to the next. False when the lock
+    // cannot be made at all; the run then goes on unguarded rather than not at all.
+    bool acquire(const wchar_t* name, const wchar_t* runVariable);
+
+    // For as long as it lives, programs that this one starts inherit the mark of the run it
+    // belongs to (nothing when it holds no lock).
+    class HandDown {
+    public:
+        HandDown(const std::wstring& variable, const std::wstring& mark);
+        ~HandDown();
+        HandDown(const HandDown&) = delete;
+        HandDown& operator=(const HandDown&) = delete;
+
+    private:
+        std::wstring variable_;
+    };
+    HandDown handDown() const { return HandDown(runVariable_, runMark_); }
 
 private:
-    UniqueHandle mutex_;
-    UniqueHandle holderMark_;  // tells this process's children that it holds the lock
+    enum class Waited { Held, BelongsToRun, Failed };
+    bool belongsToRun();
+    Waited takeMutexes();
+
+    std::wstring name_;
+    std::wstring runVariable_;
+    std::wstring runMark_;      // the name of the mark of the run this program belongs to
+    std::wstring inheritedMark_;
+    UniqueHandle userMutex_;    // per user, across sessions
+    UniqueHandle sessionMutex_; // per session, the one earlier builds take
+    UniqueHandle runMarkEvent_;
+    UniqueHandle holderMark_;   // the mark earlier builds' children look for
     bool owned_ = false;
 };
 

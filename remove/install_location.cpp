@@ -200,6 +200,7 @@ LocationVerdict checkInstallLocation(const std::string& location, std::string& f
     if (!own.empty()) {
         const std::string ownResolved = finalPath(own);
         facts.ownInstallFolder = comparable(ownResolved.empty() ? own : ownResolved);
+        facts.ownInstallFolderAsNamed = foldCase(canonicalFolderPath(longPathName(fullPathName(own))).value_or(own));
     }
     facts.holdsOurUninstaller = holdsOurUninstaller(longForm);
 

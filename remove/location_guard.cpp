@@ -110,7 +110,13 @@ bool isSameOrBelow(std::string_view path, std::string_view folder) {
 
 LocationVerdict judgeInstallLocation(const LocationFacts& facts) {
     if (facts.location.empty()) return LocationVerdict::NotAbsolute;
-    if (facts.onNetwork) return LocationVerdict::Network;
+    // The folder the install uses stays its own where the user's local application data lies on
+    // a share: the install works there, so its upgrades and its uninstall must too. Every other
+    // folder on a share is refused, for where its links lead cannot be seen.
+    if (facts.onNetwork) {
+        const bool own = !facts.ownInstallFolderAsNamed.empty() && facts.location == facts.ownInstallFolderAsNamed;
+        return own ? LocationVerdict::Removable : LocationVerdict::Network;
+    }
     if (facts.unresolvable) return LocationVerdict::Unresolvable;
     std::vector<std::string_view> forms{facts.location};
     for (const std::string& resolved : facts.resolvedForms) {

@@ -28,7 +28,7 @@ bool isSameOrBelow(std::string_view path, std::string_view folder);
 enum class LocationVerdict {
     Removable,           // the folder the install uses, or one that holds this installer's uninstaller
     NotAbsolute,         // not a path that names one folder on its own
-    Network,             // on a share: a per-user installation never is, and links there cannot be seen through
+    Network,             // on a share, and not the folder the install uses: links there cannot be seen through
     Unresolvable,        // it exists, but where its links lead cannot be told
     Missing,             // names no folder at all
     VolumeRoot,          // a whole drive or share
@@ -43,6 +43,7 @@ struct LocationFacts {
     std::vector<std::string> resolvedForms;  // where it really is (links followed)
     std::vector<std::string> protectedFolders;
     std::string ownInstallFolder;            // where the install puts it, resolved; empty if unknown
+    std::string ownInstallFolderAsNamed;     // the same, its links not followed (all a share shows)
     bool onNetwork = false;                  // a share, or a drive that leads to one
     bool unresolvable = false;               // it exists, but following its links failed
     // Its "uninstall.exe" proves to be this installer: its version resource names our product

@@ -62,6 +62,9 @@ bool Installer::runPreviousUninstaller(const std::string& entryName, const std::
     std::string command = entry.queryString("UninstallString");
     if (command.empty()) return true;
     if (!extraArguments.empty()) command += " " + extraArguments;
+    // That uninstaller takes the lock this run holds: it is told that it belongs to this run,
+    // whatever starts it on our behalf.
+    const InstanceLock::HandDown handDown = runLock.handDown();
     uint32_t exitCode = 0;
     if (runProcess(command, &exitCode)) return exitCode == 0;
     // An uninstaller that is not there is no installation to remove: the user deleted the folder

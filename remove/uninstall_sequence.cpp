@@ -1,8 +1,8 @@
-// The uninstall sequence: after the user's confirmation, end the running programs, delete the
-// installation folder, the Start-menu shortcuts, the autostart values and finally the uninstall
-// entry. Only what is provably ours is deleted. The entry goes only when nothing of ours is left,
-// so that Windows keeps listing an installation that could not be removed completely, and the
-// result says which it was.
+// The uninstall sequence: after the user's confirmation, end the running programs, prove that the
+// installation folder, the Start-menu shortcuts and the autostart values can all go, then delete
+// them and finally the uninstall entry. Only what is provably ours is deleted, and either all of
+// it goes or none of it does: the entry goes only when nothing of ours is left, so that Windows
+// keeps listing an installation that could not be removed, and the result says which it was.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "install/autostart.h"
-#include "install/autostart_match.h"
 #include "install/installer.h"
 #include "install/product.h"
 #include "platform/paths.h"
@@ -18,33 +17,23 @@
 #include "platform/text_conversion.h"
 #include "remove/install_location.h"
 #include "remove/process_termination.h"
+#include "remove/tree_claim.h"
 #include "text/translate.h"
 #include "ui/interface.h"
 
 namespace swiftsetup {
 namespace {
 
-// The shortcuts and their folder; the folder goes only when nothing else is left in it. Without
-// a Start menu there is nothing to delete: the names alone would point below a drive root.
-void removeShortcuts(std::vector<RemovalFailure>& leftBehind) {
+std::string shortcutFolder() {
     const std::string startMenu = shellFolderPath(CSIDL_STARTMENU);
-    if (startMenu.empty()) return;
-    const std::string folder = startMenu + product::kStartMenuFolder;
-    for (const char* shortcut : {product::kProgramShortcut, product::kChatShortcut}) {
-        const std::string path = folder + shortcut;
-        if (DeleteFileW(utf8ToWide(path).c_str())) continue;
-        const DWORD error = GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) leftBehind.push_back({path, error});
-    }
-    RemoveDirectoryW(utf8ToWide(folder).c_str());  // kept when it holds files of others
+    return startMenu.empty() ? std::string() : startMenu + product::kStartMenuFolder;
 }
 
-// The running uninstaller's own file, and the folders that hold it, cannot go while it runs:
-// they are not counted as left behind.
-bool isRunningUninstaller(const RemovalFailure& failure, const std::string& ownFile) {
-    if (isSameFile(failure.path, ownFile)) return true;
-    const std::string folder = lowerAscii(failure.path) + "\\";
-    return failure.error == ERROR_DIR_NOT_EMPTY && lowerAscii(ownFile).rfind(folder, 0) == 0;
+// The shortcuts, claimed like the tree. Without a Start menu there is nothing to claim: the names
+// alone would point below a drive root.
+TreeClaim claimShortcuts(const std::string& folder, uint64_t deadline) {
+    if (folder.empty()) return {};
+    return TreeClaim({folder + product::kProgramShortcut, folder + product::kChatShortcut}, {}, deadline);
 }
 
 }  // namespace
@@ -61,7 +50,7 @@ bool Installer::uninstall(Interface& ui, Logger& log) {
 
     // One installer or uninstaller at a time: a second one waits here, showing this status.
     ui.setStatus(translate("#uninstaller_status_removing_files"));
-    runLock.acquire(product::kInstanceLockName);
+    runLock.acquire(product::kInstanceLockName, product::kInstanceRunVariable);
 
     // Where the installation is: the entry's folder, in its one long form, when it is ours;
     // otherwise the folder the install uses. The programs, the autostart values and the tree are
@@ -71,27 +60,44 @@ bool Installer::uninstall(Interface& ui, Logger& log) {
     const std::string folder = installationToRemove(installLocation);
     const std::string programPath = (folder.empty() ? ownInstallFolder() : folder) + product::kProgramFile;
 
-    // End the programs so their files can go, then delete the folder.
-    std::vector<RemovalFailure> leftBehind;
+    // End the programs so that their files can go.
     if (!folder.empty()) {
         terminateProcessesByPath(programPath);
         terminateProcessesByPath(folder + product::kChatProgramFile);
-        const std::string ownFile = modulePath();
-        for (RemovalFailure& failure : removeTree(folder, 0, 100, 100)) {
-            if (!isRunningUninstaller(failure, ownFile)) leftBehind.push_back(std::move(failure));
-        }
-    } else if (const std::string own = ownInstallFolder(); !own.empty()) {
-        // The folder the install uses is there, but the guard does not let it go (it lies on a
-        // share, or where its links lead cannot be told): it stays, and so does the entry.
-        const DWORD attributes = GetFileAttributesW(utf8ToWide(own).c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            leftBehind.push_back({own, 0});
-        }
     }
 
-    // Shortcuts and autostart values, whether or not a folder was found.
-    removeShortcuts(leftBehind);
-    if (!removeAutostartEntries(programPath)) leftBehind.push_back({std::string("HKEY_CURRENT_USER\\") + product::kRunKey, 0});
+    // Prove that all of it can go before any of it goes: an uninstall that stops half way leaves
+    // the user neither a working application nor a clean machine. Whatever another program holds
+    // is waited for a moment; then, if it is still held, nothing is deleted and the entry stays.
+    const uint64_t deadline = GetTickCount64() + kHoldWaitMs;
+    TreeClaim tree = folder.empty() ? TreeClaim() : claimTree(folder, modulePath(), deadline);
+    const std::string shortcuts = shortcutFolder();
+    TreeClaim links = claimShortcuts(shortcuts, deadline);
+    std::optional<RemovalFailure> obstacle = tree.held() ? tree.held() : links.held();
+    if (!obstacle && folder.empty()) {
+        // The folder the install uses is there, but the guard does not let it go (it lies where
+        // its links cannot be followed): it stays, and so does everything else.
+        const std::string own = ownInstallFolder();
+        const DWORD attributes = own.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(utf8ToWide(own).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            obstacle = RemovalFailure{own, 0};
+        }
+    }
+    if (!obstacle && !canRemoveAutostartEntries(programPath)) {
+        obstacle = RemovalFailure{std::string("HKEY_CURRENT_USER\\") + product::kRunKey, ERROR_ACCESS_DENIED};
+    }
+
+    std::vector<RemovalFailure> leftBehind;
+    if (obstacle) {
+        leftBehind.push_back(*obstacle);
+    } else {
+        leftBehind = removeTree(tree, 0, 100, 100);
+        for (RemovalFailure& failure : links.removeAll([] {})) leftBehind.push_back(std::move(failure));
+        if (!shortcuts.empty()) RemoveDirectoryW(utf8ToWide(shortcuts).c_str());  // kept when it holds files of others
+        if (!removeAutostartEntries(programPath)) {
+            leftBehind.push_back({std::string("HKEY_CURRENT_USER\\") + product::kRunKey, 0});
+        }
+    }
 
     // Last, the entry: Windows no longer lists the application, unless some of it is still there.
     ui.setStatus(translate("#uninstaller_status_removing_uninstaller"));

@@ -10,6 +10,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/dialog_driver.h"
@@ -216,6 +217,10 @@ TEST_F(QuietInstall, ReplacesAnEarlierInstallationThroughItsOwnUninstaller) {
     ASSERT_TRUE(fileExists(paths.installFolder + L"\\only-in-first.txt"));
     ASSERT_EQ(readFile(paths.uninstaller), readFile(besideModule(L"test-installer-first.exe")));
     endProcessesInFolder(paths.installFolder);
+    // Started through a shell: that uninstaller is not the installer's child, and still belongs
+    // to its run (were it to wait for the installer's lock, both would wait for ever).
+    writeValue(kUninstallKey, L"UninstallString",
+               L"C:\\windows\\system32\\cmd.exe /c \"" + paths.uninstaller + L"\" /uninstall");
 
     ASSERT_EQ(runInstaller(installerUnderTest()), 0u);
     EXPECT_FALSE(fileExists(paths.installFolder + L"\\only-in-first.txt")) << "the first uninstaller ran";
@@ -338,6 +343,80 @@ TEST_F(QuietInstall, ADamagedDownloadLeavesTheWorkingVersionAsItWas) {
         EXPECT_EQ(runInstaller(damagedCopy(installerUnderTest(), folder, damage)), kFailed) << what;
         EXPECT_EQ(differences(before, snapshotProduct()), "") << what;
     }
+}
+
+// Another program holds a file of the installation folder: a file of the user's saved into it, a
+// file of the application, or any file for two seconds, as a virus scanner holds a file it checks.
+// An upgrade or an uninstall either completes or changes nothing; once the holder lets go, the
+// same command succeeds.
+TEST_F(QuietInstall, AFileInUseNeverCostsTheWorkingInstallation) {
+    struct Hold {
+        const char* what;
+        const wchar_t* file;
+        DWORD forMs;  // 0: until the run has failed
+    };
+    const Hold holds[] = {
+        {"a file of the user's", L"notes.txt", 0},
+        {"a file of the application", L"dictionaries\\da-en.lexd", 0},
+        {"a file held for two seconds", L"readme.txt", 2000},
+    };
+    const std::pair<const char*, std::function<std::wstring()>> commands[] = {
+        {"upgrade", [] { return L"\"" + installerUnderTest() + L"\" /quiet"; }},
+        {"uninstall", [] { return readString(kUninstallKey, L"UninstallString").value_or(L"") + L" /quiet"; }},
+    };
+    for (const auto& [action, command] : commands) {
+        for (const Hold& hold : holds) {
+            SCOPED_TRACE(std::string(action) + " with " + hold.what);
+            resetProductState();
+            ASSERT_EQ(runInstaller(installerUnderTest()), 0u);
+            endProcessesInFolder(paths.installFolder);
+            ASSERT_TRUE(writeFile(paths.installFolder + L"\\notes.txt", "mine"));
+            const ProductSnapshot before = snapshotProduct();
+            HANDLE held = CreateFileW((paths.installFolder + L"\\" + hold.file).c_str(), GENERIC_READ, 0, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+            ASSERT_NE(held, INVALID_HANDLE_VALUE);
+            std::thread letGo([&] {
+                if (hold.forMs != 0) {
+                    Sleep(hold.forMs);
+                    CloseHandle(held);
+                }
+            });
+            const uint32_t result = runAndWait(command(), 120000).value_or(0xDEAD);
+            letGo.join();
+            if (hold.forMs == 0) {
+                EXPECT_EQ(result, kFailed);
+                CloseHandle(held);
+                EXPECT_EQ(differences(before, snapshotProduct()), "") << "the installation is as it was";
+                EXPECT_EQ(runAndWait(command(), 120000), 0u) << "once the holder has let go";
+            } else {
+                EXPECT_EQ(result, 0u) << "a hold of a moment is waited out";
+            }
+            EXPECT_EQ(keyExists(kUninstallKey), std::string(action) == "upgrade");
+            EXPECT_FALSE(fileExists(paths.installFolder + L"\\notes.txt")) << "the whole tree went";
+        }
+    }
+}
+
+// The user's local application data on a share: the install's own folder is its own there too,
+// so install, upgrade and uninstall all work.
+TEST_F(QuietInstall, LocalApplicationDataOnANetworkDrive) {
+    ASSERT_EQ(GetDriveTypeW(L"N:\\"), static_cast<UINT>(DRIVE_REMOTE)) << "the harness's network drive";
+    CreateDirectoryW(L"N:\\AppData", nullptr);
+    CreateDirectoryW(L"N:\\AppData\\Local", nullptr);
+    {
+        RedirectedShellFolder onShare(L"Local AppData", L"N:\\AppData\\Local");
+        const ProductPaths share = productPaths();
+        ASSERT_EQ(runInstaller(installerUnderTest()), 0u);
+        ASSERT_TRUE(writeFile(share.installFolder + L"\\notes.txt", "of the first installation"));
+        EXPECT_EQ(runInstaller(installerUnderTest()), 0u) << "upgrade";
+        EXPECT_FALSE(fileExists(share.installFolder + L"\\notes.txt")) << "the earlier installation went";
+        EXPECT_EQ(readValues(kUninstallKey).size(), 11u);
+        EXPECT_EQ(runValuesFor(share.program).size(), 1u);
+        EXPECT_EQ(runInstaller(installerUnderTest(), L"/uninstall /quiet"), 0u);
+        EXPECT_FALSE(folderExists(share.installFolder));
+        EXPECT_TRUE(nothingOfTheNewVersion());
+    }
+    deleteTree(L"N:\\AppData");
 }
 
 TEST_F(QuietInstall, AnEarlierUninstallerThatIsGoneIsNoInstallationToRemove) {

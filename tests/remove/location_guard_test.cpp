@@ -136,11 +136,16 @@ TEST(JudgeInstallLocation, NoLocationIsNoFolder) {
 }
 
 TEST(JudgeInstallLocation, SharesAndFoldersWhoseLinksCannotBeFollowedAreRefused) {
-    // Even our own folder: a share that maps onto the profile cannot be seen through.
-    LocationFacts facts = factsFor("C:\\Users\\Bo\\AppData\\Local\\Apps\\Lexmora 3", true);
+    // A share that maps onto the profile cannot be seen through: on one, only the folder the
+    // install uses passes (local application data on a share), and only by the install's name.
+    LocationFacts facts = factsFor("N:\\AppData\\Local\\Apps\\Lexmora 3", true);
     facts.onNetwork = true;
-    EXPECT_EQ(judgeInstallLocation(facts), LocationVerdict::Network);
-    facts.onNetwork = false;
+    EXPECT_EQ(judgeInstallLocation(facts), LocationVerdict::Network) << "our uninstaller in it proves nothing";
+    facts.ownInstallFolderAsNamed = lowerAscii("N:\\AppData\\Local\\Apps");
+    EXPECT_EQ(judgeInstallLocation(facts), LocationVerdict::Network) << "the folder above ours";
+    facts.ownInstallFolderAsNamed = facts.location;
+    EXPECT_EQ(judgeInstallLocation(facts), LocationVerdict::Removable);
+    facts = factsFor("C:\\Users\\Bo\\AppData\\Local\\Apps\\Lexmora 3", true);
     facts.unresolvable = true;
     EXPECT_EQ(judgeInstallLocation(facts), LocationVerdict::Unresolvable);
     // Our folder reached under another name passes when it resolves to ours.

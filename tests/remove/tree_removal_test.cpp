@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "install/installer.h"
+#include "remove/tree_claim.h"
+#include "tests/support/product_state.h"
 #include "tests/support/recording_front_end.h"
 #include "tests/remove/unix_links.h"
 #include "tests/support/test_support.h"
@@ -20,13 +22,16 @@ using testsupport::narrow;
 using testsupport::TemporaryFolder;
 using testsupport::writeFile;
 
-// Runs removeTree as the uninstall does, 0 to 100 of 100, and returns what the front end saw.
+// Claims the tree and removes it as the uninstall does, 0 to 100 of 100, and returns what the
+// front end saw.
 RecordingFrontEnd removeTree(const std::wstring& root, uint32_t first = 0, uint32_t last = 100,
                              uint32_t total = 100) {
     RecordingFrontEnd frontEnd;
     Installer installer;
     installer.frontEnd = &frontEnd;
-    installer.removeTree(narrow(root), first, last, total);
+    TreeClaim claim = claimTree(narrow(root), "", GetTickCount64());
+    EXPECT_FALSE(claim.held().has_value()) << claim.held()->path;
+    installer.removeTree(claim, first, last, total);
     return frontEnd;
 }
 
@@ -78,7 +83,8 @@ TEST(RemoveTree, ThreeFilesAndTwoFoldersDeepestFirst) {
     watch.root = root;
     Installer installer;
     installer.frontEnd = &watch;
-    installer.removeTree(narrow(root), 0, 100, 100);
+    TreeClaim claim = claimTree(narrow(root), "", GetTickCount64());
+    installer.removeTree(claim, 0, 100, 100);
 
     EXPECT_EQ(watch.positions, (std::vector<uint32_t>{20, 40, 60, 80, 100}));
     EXPECT_EQ(watch.topPresent, (std::vector<bool>{true, true, false, false, false})) << "root file after deep ones";
@@ -108,30 +114,46 @@ TEST(RemoveTree, ReadOnlyHiddenAndSystemFilesAndFoldersGoToo) {
     EXPECT_FALSE(exists(root));
 }
 
-TEST(RemoveTree, AFileInUseStaysWithTheFoldersAboveIt) {
+// A file that another program holds, without sharing or loaded as a library, keeps the whole
+// tree: the claim names the first one, once its short wait is over, and nothing has changed.
+TEST(RemoveTree, AFileInUseKeepsTheWholeTree) {
     TemporaryFolder temp;
     const std::wstring root = temp / L"root";
     ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryW((root + L"\\bin").c_str(), nullptr));
-    ASSERT_TRUE(CreateDirectoryW((root + L"\\data").c_str(), nullptr));
-    ASSERT_TRUE(writeFile(root + L"\\bin\\busy.dll", "busy"));
-    ASSERT_TRUE(writeFile(root + L"\\bin\\free.dll", "free"));
-    ASSERT_TRUE(writeFile(root + L"\\data\\words.txt", "words"));
+    ASSERT_TRUE(writeFile(root + L"\\bin\\busy.txt", "busy"));
     ASSERT_TRUE(writeFile(root + L"\\readme.txt", "readme"));
-    HANDLE busy = CreateFileW((root + L"\\bin\\busy.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(busy, INVALID_HANDLE_VALUE);
-
-    const RecordingFrontEnd seen = removeTree(root);
-    CloseHandle(busy);
-
-    EXPECT_EQ(seen.positions().size(), 7u) << "every attempt is a step, failed ones included";
-    EXPECT_EQ(seen.positions().back(), 100u);
-    EXPECT_TRUE(fileExists(root + L"\\bin\\busy.dll"));
-    EXPECT_TRUE(folderExists(root + L"\\bin"));
-    EXPECT_TRUE(folderExists(root));
-    EXPECT_FALSE(exists(root + L"\\bin\\free.dll"));
-    EXPECT_FALSE(exists(root + L"\\data"));
-    EXPECT_FALSE(exists(root + L"\\readme.txt"));
+    ASSERT_TRUE(SetFileAttributesW((root + L"\\readme.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(CopyFileW(testsupport::besideModule(L"exit_with_code.exe").c_str(), (root + L"\\bin\\plugin.dll").c_str(), FALSE));
+    const auto before = testsupport::contentsBelow(root);
+    const std::pair<const wchar_t*, DWORD> holds[] = {{L"busy.txt", ERROR_SHARING_VIOLATION}, {L"plugin.dll", ERROR_ACCESS_DENIED}};
+    for (const auto& [name, error] : holds) {
+        SCOPED_TRACE(narrow(name));
+        const std::wstring held = root + L"\\bin\\" + name;
+        HANDLE file = INVALID_HANDLE_VALUE;
+        HMODULE library = nullptr;
+        if (error == ERROR_SHARING_VIOLATION) {
+            file = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        } else {
+            library = LoadLibraryW(held.c_str());
+            ASSERT_NE(library, nullptr);
+        }
+        const ULONGLONG start = GetTickCount64();
+        {
+            const TreeClaim claim = claimTree(narrow(root), "", start + 300);
+            ASSERT_TRUE(claim.held().has_value());
+            EXPECT_EQ(claim.held()->path, narrow(held));
+            EXPECT_EQ(claim.held()->error, error);
+            EXPECT_EQ(claim.entryCount(), 0u);
+        }
+        EXPECT_GE(GetTickCount64() - start, 300u) << "held for a moment is waited for";
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+        if (library != nullptr) FreeLibrary(library);
+        EXPECT_EQ(testsupport::contentsBelow(root), before);
+        EXPECT_EQ(GetFileAttributesW((root + L"\\readme.txt").c_str()) & FILE_ATTRIBUTE_READONLY,
+                  static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)) << "given back as it was";
+    }
 }
 
 TEST(RemoveTree, AMissingRootIsOneStepToTheEnd) {
@@ -229,7 +251,8 @@ TEST(RemoveTree, WithoutAFrontEndItStillRemoves) {
     ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
     ASSERT_TRUE(writeFile(root + L"\\a", "a"));
     Installer installer;
-    installer.removeTree(narrow(root), 0, 100, 100);
+    TreeClaim claim = claimTree(narrow(root), "", GetTickCount64());
+    installer.removeTree(claim, 0, 100, 100);
     EXPECT_FALSE(exists(root));
 }
 

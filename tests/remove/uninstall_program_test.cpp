@@ -228,44 +228,6 @@ TEST_F(UninstallProgram, QuietRemovesAnInstallationElsewhereThatHoldsOurUninstal
     RemoveDirectoryW((paths.localAppData + L"\\Moved").c_str());
 }
 
-// The user's local application data on a share, and the install's own folder with it: the guard
-// cannot see through a share, so nothing there is deleted, and the installation stays listed.
-TEST_F(UninstallProgram, QuietLeavesAnInstallationOnANetworkDriveListed) {
-    CreateDirectoryW(L"N:\\AppData", nullptr);
-    CreateDirectoryW(L"N:\\AppData\\Local", nullptr);
-    {
-        RedirectedShellFolder onShare(L"Local AppData", L"N:\\AppData\\Local");
-        const ProductPaths share = productPaths();
-        ASSERT_TRUE(plantInstallation(setupProgram));
-        const auto before = contentsBelow(share.installFolder);
-        EXPECT_EQ(runAndWait(L"\"" + setupProgram + L"\" /uninstall /quiet", 60000), kFailed);
-        EXPECT_EQ(contentsBelow(share.installFolder), before);
-        EXPECT_TRUE(keyExists(kUninstallKey)) << "still listed";
-        resetRemovalState();
-    }
-    deleteTree(L"N:\\AppData");
-}
-
-// A file of ours that cannot go: the quiet run fails, Windows still lists the installation, and
-// once the file is free a later install and an uninstall after it both succeed.
-TEST_F(UninstallProgram, QuietReportsWhatStaysAndKeepsItListed) {
-    const std::wstring held = paths.installFolder + L"\\readme.txt";
-    HANDLE holder = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(runAndWait(L"\"" + setupProgram + L"\" /uninstall /quiet", 60000), kFailed);
-    EXPECT_TRUE(keyExists(kUninstallKey)) << "still listed";
-    EXPECT_TRUE(fileExists(held));
-    EXPECT_TRUE(runValuesStartingProgram(paths.program).empty());
-    CloseHandle(holder);
-
-    EXPECT_EQ(runAndWait(L"\"" + setupProgram + L"\" /quiet", 120000), 0u) << "its uninstaller is gone; no matter";
-    EXPECT_EQ(readValues(kUninstallKey).size(), 11u);
-    endProcessesInFolder(paths.installFolder);
-    EXPECT_EQ(runAndWait(L"\"" + setupProgram + L"\" /uninstall /quiet", 60000), 0u);
-    EXPECT_FALSE(exists(paths.installFolder));
-    EXPECT_FALSE(keyExists(kUninstallKey));
-}
-
 // The box asks in the user's language, above the window titled in it, with Yes and No.
 struct Confirmation {
     HWND box = nullptr;

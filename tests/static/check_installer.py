@@ -63,16 +63,17 @@ def imports(objdump_text):
 
 
 def pe_header(program):
-    """(machine, optional header magic, subsystem) read from the file itself."""
+    """(machine, characteristics, optional header magic, subsystem) read from the file itself."""
     with open(program, "rb") as f:
         data = f.read(4096)
     (pe_offset,) = struct.unpack_from("<I", data, 0x3C)
     check(data[:2] == b"MZ" and data[pe_offset:pe_offset + 4] == b"PE\0\0", "not a PE program")
     (machine,) = struct.unpack_from("<H", data, pe_offset + 4)
+    (characteristics,) = struct.unpack_from("<H", data, pe_offset + 22)
     optional = pe_offset + 24
     (magic,) = struct.unpack_from("<H", data, optional)
     (subsystem,) = struct.unpack_from("<H", data, optional + 68)  # same offset in PE32 and PE32+
-    return machine, magic, subsystem
+    return machine, characteristics, magic, subsystem
 
 
 def check_manifest(program):
@@ -98,11 +99,14 @@ def check_manifest(program):
 
 def main():
     program, arch, allowed_file = sys.argv[1:4]
-    machine, magic, subsystem = pe_header(program)
+    machine, characteristics, magic, subsystem = pe_header(program)
     expected_machine, expected_magic = {"x86": (0x014C, 0x10B), "x64": (0x8664, 0x20B)}[arch]
     check(machine == expected_machine, f"machine type {machine:#06x}, expected {expected_machine:#06x}")
     check(magic == expected_magic, f"optional header magic {magic:#x}, expected {expected_magic:#x}")
     check(subsystem == 2, f"subsystem {subsystem}, expected 2 (Windows GUI)")
+    # Started from a USB stick or a share, it must keep running when the medium goes away.
+    for flag, where in ((0x0400, "removable media"), (0x0800, "the network")):
+        check(characteristics & flag, f"not marked to run from the page file when started from {where}")
     header = run("x86_64-w64-mingw32-objdump", "-p", program).decode()
     sections = run("x86_64-w64-mingw32-objdump", "-h", program).decode()
     resource = re.search(r"^\s*\d+\s+\.rsrc\s+\S+\s+\S+\s+\S+\s+([0-9a-f]+)", sections, re.M)
@@ -130,7 +134,7 @@ def main():
         for f in failures:
             print("  -", f)
         return 1
-    print(f"{program}: {arch}, GUI, manifest, icon 256, imports and section layout are as required")
+    print(f"{program}: {arch}, GUI, run from swap, manifest, icon 256, imports and section layout are as required")
     return 0
 
 

@@ -1,27 +1,34 @@
 #!/usr/bin/env python3
-"""Moves the resource section of a freshly linked Windows program to a file offset that is a
-multiple of 4,096 bytes, by padding the file in front of it.
+"""The last touches to a freshly linked installer program, which the linker cannot make.
 
-Why: the payload lives in the resource section. Windows maps every section of a program from
+1. Marks it to be run from the page file when started from removable media or the network
+(IMAGE_FILE_REMOVABLE_RUN_FROM_SWAP and IMAGE_FILE_NET_RUN_FROM_SWAP). Windows otherwise pages
+the program in from where it was started, as its code and payload are touched: a user who pulls
+the USB stick, or whose share drops, while the installer runs would have it crash half way. With
+the flags, Windows copies the whole program to the page file first.
+
+2. Moves the resource section to a file offset that is a multiple of 4,096 bytes, by padding the
+file in front of it. Why: the payload lives in the resource section. Windows maps every section of a program from
 its file, whatever the file alignment, so the payload's pages are read only as the extractor
 touches them. Wine maps a section from the file only when its file offset is page-aligned; any
 other section is copied into private memory when the program starts: the whole payload, before
 the first byte is unpacked. Linking everything with a 4 KiB file alignment would cost about
 27 KB of padding; aligning the one section that matters costs under 4 KB.
 
-Only file offsets change: the sections' addresses in memory, and so the program's code and
-data, stay as they are. The header checksum is recomputed. A program that is already aligned is
-left untouched; a signed program is refused, since its signature covers the old layout (sign
-after this step). usage: align_payload_section.py PROGRAM
+Only the flags and file offsets change: the sections' addresses in memory, and so the program's
+code and data, stay as they are. The header checksum is recomputed. A program that is already
+finished is left untouched; a signed program is refused, since its signature covers the old
+layout (sign after this step). usage: finish_installer_program.py PROGRAM
 """
 import struct
 import sys
 
 PAGE = 4096
+RUN_FROM_SWAP = 0x0400 | 0x0800  # from removable media, from the network
 
 
 def fail(message):
-    sys.exit(f"align_payload_section: {sys.argv[1]}: {message}")
+    sys.exit(f"finish_installer_program: {sys.argv[1]}: {message}")
 
 
 def pe_checksum(data, checksum_offset):
@@ -75,11 +82,13 @@ def main():
         fail("has no resource section")
     start = struct.unpack_from("<I", data, resource + 20)[0]
     padding = -start % PAGE
-    if padding == 0:
+    characteristics = struct.unpack_from("<H", data, coff + 18)[0]
+    if padding == 0 and characteristics & RUN_FROM_SWAP == RUN_FROM_SWAP:
         return
     if padding % file_alignment:
         fail(f"file alignment {file_alignment} does not divide the page size")
 
+    struct.pack_into("<H", data, coff + 18, characteristics | RUN_FROM_SWAP)
     # Every section whose data lies at or after the resource section's moves by the padding.
     for header in headers:
         raw = struct.unpack_from("<I", data, header + 20)[0]

@@ -1,0 +1,69 @@
+#include "platform/deletion_handle.h"
+
+#include "platform/text_conversion.h"
+
+namespace swiftsetup {
+namespace {
+
+// Only the attributes may change; zero times are left as they are.
+bool setAttributes(HANDLE handle, DWORD attributes) {
+    FILE_BASIC_INFO basic{};
+    // Zero would mean "leave them": an entry with no attribute at all is a normal one.
+    basic.FileAttributes = attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
+    return SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof(basic)) != FALSE;
+}
+
+}  // namespace
+
+DeletionHandle::DeletionHandle(const std::string& path, Kind kind) {
+    // Delete access, and the attributes to make a read-only entry deletable. A link is opened
+    // itself, never what it leads to.
+    constexpr DWORD kAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
+    const DWORD sharing = kind == Kind::File ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const DWORD flags = FILE_FLAG_OPEN_REPARSE_POINT | (kind == Kind::Folder ? FILE_FLAG_BACKUP_SEMANTICS : 0);
+    handle_.reset(CreateFileW(utf8ToWide(path).c_str(), kAccess, sharing, nullptr, OPEN_EXISTING, flags, nullptr));
+    if (!handle_) error_ = GetLastError();
+}
+
+DeletionHandle::~DeletionHandle() {
+    if (!handle_) return;
+    if (marked_) markForDeletion(false);
+    if (attributesChanged_) setAttributes(handle_.get(), originalAttributes_);
+}
+
+bool DeletionHandle::markForDeletion(bool deleteIt) {
+    if (!handle_) return false;
+    if (deleteIt && !attributesChanged_) {
+        BY_HANDLE_FILE_INFORMATION facts{};
+        if (GetFileInformationByHandle(handle_.get(), &facts) && (facts.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            if (!setAttributes(handle_.get(), facts.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY)) {
+                error_ = GetLastError();
+                return false;
+            }
+            originalAttributes_ = facts.dwFileAttributes;
+            attributesChanged_ = true;
+        }
+    }
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = deleteIt ? TRUE : FALSE;
+    if (!SetFileInformationByHandle(handle_.get(), FileDispositionInfo, &disposition, sizeof(disposition))) {
+        error_ = GetLastError();
+        return false;
+    }
+    marked_ = deleteIt;
+    return true;
+}
+
+void DeletionHandle::close() {
+    if (!handle_) return;
+    if (marked_) {
+        marked_ = false;  // it goes with the handle: nothing is left to give back
+        attributesChanged_ = false;
+    } else if (attributesChanged_) {
+        setAttributes(handle_.get(), originalAttributes_);
+        attributesChanged_ = false;
+    }
+    handle_.reset();
+}
+
+}  // namespace swiftsetup

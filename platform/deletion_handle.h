@@ -1,0 +1,50 @@
+#pragma once
+// A file or folder opened so that it can be deleted through its handle, the entry itself when it
+// is a link. Holding it keeps out every program that would open the entry in a way that stops its
+// deletion: a file is held exclusively, so nobody can open it at all; a folder is held with
+// delete access, so nobody can make it a current folder. Nothing is deleted until asked, and an
+// entry given back unmarked is exactly as it was, its attributes included.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "platform/handles.h"
+
+namespace swiftsetup {
+
+class DeletionHandle {
+public:
+    enum class Kind { File, Folder };
+
+    DeletionHandle() = default;
+    // Opens the entry; check valid(), and error() for the reason when it is not.
+    DeletionHandle(const std::string& path, Kind kind);
+    DeletionHandle(DeletionHandle&&) noexcept = default;
+    DeletionHandle& operator=(DeletionHandle&&) noexcept = default;
+    // Gives the entry back as it was: unmarked, its attributes restored.
+    ~DeletionHandle();
+
+    bool valid() const { return handle_.valid(); }
+    uint32_t error() const { return error_; }
+
+    // Marks the entry to be deleted when the handle closes, or takes the mark back. Marking tells
+    // the truth about whether the entry can go: it fails for a program or library that some
+    // process runs, and for a folder that is not empty. A read-only entry is made writable first
+    // (Windows refuses to delete it otherwise). False with error() set when it fails.
+    bool markForDeletion(bool deleteIt);
+
+    // Closes the handle: a marked entry is deleted now, unless some other program still has it
+    // open for nothing but its attributes, which Windows allows; it then goes when that closes.
+    void close();
+
+private:
+    UniqueHandle handle_;
+    uint32_t error_ = ERROR_SUCCESS;
+    DWORD originalAttributes_ = 0;
+    bool attributesChanged_ = false;
+    bool marked_ = false;
+};
+
+}  // namespace swiftsetup

@@ -1,0 +1,118 @@
+#include "remove/tree_claim.h"
+
+#include <windows.h>
+
+#include "install/autostart_match.h"
+#include "platform/handles.h"
+#include "platform/paths.h"
+#include "platform/text_conversion.h"
+
+namespace swiftsetup {
+namespace {
+
+constexpr DWORD kRetryMs = 100;
+
+bool isGone(uint32_t error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+// One attempt. A file is claimed only once marking it for deletion has worked, which is the
+// system's own answer to whether it can go (a library that another program has loaded cannot);
+// the mark is taken back at once, so that nothing is lost if this program ends before the
+// deletion. A folder cannot be marked while it has contents: holding it is the proof.
+bool tryClaim(DeletionHandle& handle, const std::string& path, DeletionHandle::Kind kind, uint32_t& error) {
+    DeletionHandle opened(path, kind);
+    if (!opened.valid()) {
+        error = opened.error();
+        return false;
+    }
+    if (kind == DeletionHandle::Kind::File && !(opened.markForDeletion(true) && opened.markForDeletion(false))) {
+        error = opened.error();
+        return false;
+    }
+    handle = std::move(opened);
+    return true;
+}
+
+std::vector<DirectoryEntry> listFolder(const std::string& folder) {
+    std::vector<DirectoryEntry> entries;
+    WIN32_FIND_DATAW found;
+    FindHandle search(FindFirstFileW(utf8ToWide(folder + "\\*.*").c_str(), &found));
+    if (!search) return entries;
+    do {
+        entries.push_back({wideToUtf8(found.cFileName, -1), found.dwFileAttributes});
+    } while (FindNextFileW(search.get(), &found));
+    return entries;
+}
+
+bool isLink(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(utf8ToWide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+std::string fileName(const std::string& path) { return path.substr(path.find_last_of('\\') + 1); }
+
+// Takes the spared file and the folders that hold it out of the listing.
+void leaveOut(TreeListing& listing, const std::string& spared) {
+    if (spared.empty()) return;
+    const std::string name = lowerAscii(fileName(spared));
+    for (auto file = listing.files.begin(); file != listing.files.end(); ++file) {
+        if (lowerAscii(fileName(*file)) != name || !isSameFile(*file, spared)) continue;
+        const std::string found = *file;
+        listing.files.erase(file);
+        std::erase_if(listing.folders, [&](const std::string& folder) { return found.rfind(folder + "\\", 0) == 0; });
+        return;
+    }
+}
+
+}  // namespace
+
+TreeClaim::TreeClaim(const std::vector<std::string>& files, const std::vector<std::string>& folders, uint64_t deadline) {
+    for (const std::string& file : files) entries_.push_back({file, DeletionHandle::Kind::File, {}});
+    for (const std::string& folder : folders) entries_.push_back({folder, DeletionHandle::Kind::Folder, {}});
+    for (;;) {
+        bool waiting = false;
+        for (Entry& entry : entries_) {
+            if (entry.gone || entry.handle.valid()) continue;
+            if (tryClaim(entry.handle, entry.path, entry.kind, entry.error)) continue;
+            if (isGone(entry.error)) {
+                entry.gone = true;
+            } else {
+                waiting = true;
+            }
+        }
+        if (!waiting) break;
+        const uint64_t now = GetTickCount64();
+        if (now >= deadline) {
+            for (Entry& entry : entries_) {
+                if (!entry.gone && !entry.handle.valid()) {
+                    held_ = RemovalFailure{entry.path, entry.error};
+                    break;
+                }
+            }
+            entries_.clear();  // every claimed entry is given back as it was
+            return;
+        }
+        Sleep(static_cast<DWORD>(std::min<uint64_t>(kRetryMs, deadline - now)));
+    }
+    for (const Entry& entry : entries_) claimed_ += entry.handle.valid() ? 1 : 0;
+}
+
+std::vector<RemovalFailure> TreeClaim::removeAll(const std::function<void()>& step) {
+    std::vector<RemovalFailure> failures;
+    for (Entry& entry : entries_) {
+        if (!entry.handle.valid()) continue;
+        if (!entry.handle.markForDeletion(true)) failures.push_back({entry.path, entry.handle.error()});
+        entry.handle.close();
+        step();
+    }
+    entries_.clear();
+    claimed_ = 0;
+    return failures;
+}
+
+TreeClaim claimTree(const std::string& root, const std::string& spared, uint64_t deadline) {
+    TreeListing listing = listTree(root, isLink(root), &listFolder);
+    leaveOut(listing, spared);
+    return TreeClaim(listing.files, listing.folders, deadline);
+}
+
+}  // namespace swiftsetup

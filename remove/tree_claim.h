@@ -1,0 +1,61 @@
+#pragma once
+// Proof, before anything is deleted, that a whole tree can go: every file and folder of it opened
+// for deletion and held (platform/deletion_handle.h), so that no program can take hold of one
+// between the proof and the deletion. A program that holds an entry for a moment (a virus
+// scanner or an indexer reading a fresh file, a backup) is waited for; one that keeps holding it
+// makes the claim fail, and then nothing has changed.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/deletion_handle.h"
+#include "remove/tree_listing.h"
+
+namespace swiftsetup {
+
+// How long a claim waits, in all and not per entry, for entries that others hold for a moment.
+inline constexpr uint32_t kHoldWaitMs = 5000;
+
+class TreeClaim {
+public:
+    TreeClaim() = default;
+    // Claims the entries, in the order given: files, then folders deepest first, as they are to
+    // be deleted. Entries still held once the tick count passes deadline (from GetTickCount64)
+    // are tried once more, never waited for. An entry that does not exist is no obstacle.
+    TreeClaim(const std::vector<std::string>& files, const std::vector<std::string>& folders, uint64_t deadline);
+    TreeClaim(TreeClaim&&) noexcept = default;
+    TreeClaim& operator=(TreeClaim&&) noexcept = default;
+
+    // The first entry still held when the time ran out, with the system's reason; nothing when
+    // the whole claim holds. A claim that failed holds nothing: every entry is as it was.
+    const std::optional<RemovalFailure>& held() const { return held_; }
+
+    // The entries claimed, to be deleted.
+    uint64_t entryCount() const { return claimed_; }
+
+    // Deletes every claimed entry in order, calling step after each. What could not be deleted
+    // after all (a program wrote a new file into a claimed folder meanwhile).
+    std::vector<RemovalFailure> removeAll(const std::function<void()>& step);
+
+private:
+    struct Entry {
+        std::string path;
+        DeletionHandle::Kind kind;
+        DeletionHandle handle;
+        uint32_t error = 0;  // why it is not claimed yet
+        bool gone = false;
+    };
+    std::vector<Entry> entries_;
+    std::optional<RemovalFailure> held_;
+    uint64_t claimed_ = 0;
+};
+
+// Claims the tree below root and root itself, listed as listTree lists it (links removed, never
+// entered). The running program's own file (spared), when it lies in the tree, cannot go while
+// it runs: it and the folders that hold it are left out.
+TreeClaim claimTree(const std::string& root, const std::string& spared, uint64_t deadline);
+
+}  // namespace swiftsetup
