@@ -5,11 +5,15 @@
 namespace swiftsetup {
 namespace {
 
-// Only the attributes may change; zero times are left as they are.
+// Only the attributes that can be set change (as SetFileAttributesW sets them); zero times are
+// left as they are.
 bool setAttributes(HANDLE handle, DWORD attributes) {
+    constexpr DWORD kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                                FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     FILE_BASIC_INFO basic{};
-    // Zero would mean "leave them": an entry with no attribute at all is a normal one.
-    basic.FileAttributes = attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
+    // Zero would mean "leave them": an entry with none of them is a normal one.
+    basic.FileAttributes = (attributes & kSettable) != 0 ? attributes & kSettable : FILE_ATTRIBUTE_NORMAL;
     return SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof(basic)) != FALSE;
 }
 
@@ -33,7 +37,7 @@ DeletionHandle::~DeletionHandle() {
 
 bool DeletionHandle::markForDeletion(bool deleteIt) {
     if (!handle_) return false;
-    if (deleteIt && !attributesChanged_) {
+    if (deleteIt && !writable_) {
         BY_HANDLE_FILE_INFORMATION facts{};
         if (GetFileInformationByHandle(handle_.get(), &facts) && (facts.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
             if (!setAttributes(handle_.get(), facts.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY)) {
@@ -43,6 +47,7 @@ bool DeletionHandle::markForDeletion(bool deleteIt) {
             originalAttributes_ = facts.dwFileAttributes;
             attributesChanged_ = true;
         }
+        writable_ = true;
     }
     FILE_DISPOSITION_INFO disposition{};
     disposition.DeleteFile = deleteIt ? TRUE : FALSE;

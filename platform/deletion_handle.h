@@ -44,6 +44,7 @@ private:
     uint32_t error_ = ERROR_SUCCESS;
     DWORD originalAttributes_ = 0;
     bool attributesChanged_ = false;
+    bool writable_ = false;  // its attributes let it be deleted (read-only cleared, if it was)
     bool marked_ = false;
 };
 

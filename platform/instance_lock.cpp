@@ -3,7 +3,6 @@
 #include <sddl.h>
 #include <tlhelp32.h>
 
-#include <vector>
 
 namespace swiftsetup {
 namespace {
@@ -60,25 +59,22 @@ std::wstring userSid() {
     HANDLE rawToken = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &rawToken)) return {};
     const UniqueHandle token(rawToken);
+    alignas(TOKEN_USER) unsigned char user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
     DWORD size = 0;
-    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-    if (size == 0) return {};
-    std::vector<unsigned char> buffer(size);
-    if (!GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return {};
     wchar_t* text = nullptr;
-    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) return {};
+    if (!GetTokenInformation(token.get(), TokenUser, user, sizeof(user), &size) ||
+        !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &text)) {
+        return {};
+    }
     const LocalMemory owned(text);
     return text;
 }
 
+// A mark's name is short: a longer value is nobody's mark.
 std::wstring environmentVariable(const std::wstring& name) {
-    std::vector<wchar_t> value(256);
-    for (;;) {
-        const DWORD length = GetEnvironmentVariableW(name.c_str(), value.data(), static_cast<DWORD>(value.size()));
-        if (length == 0) return {};
-        if (length < value.size()) return std::wstring(value.data(), length);
-        value.resize(length);
-    }
+    wchar_t value[256];
+    const DWORD length = GetEnvironmentVariableW(name.c_str(), value, 256);
+    return length > 0 && length < 256 ? std::wstring(value, length) : std::wstring();
 }
 
 }  // namespace

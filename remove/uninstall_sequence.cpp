@@ -36,6 +36,26 @@ TreeClaim claimShortcuts(const std::string& folder, uint64_t deadline) {
     return TreeClaim({folder + product::kProgramShortcut, folder + product::kChatShortcut}, {}, deadline);
 }
 
+std::string runKeyName() { return std::string("HKEY_CURRENT_USER\\") + product::kRunKey; }
+
+// What stops the uninstall before it deletes anything: something of the tree or a shortcut still
+// held by another program; the folder the install uses, there but refused by the guard (its links
+// cannot be followed); autostart values of ours in a Run key that cannot be written.
+std::optional<RemovalFailure> firstObstacle(const TreeClaim& tree, const TreeClaim& links, const std::string& folder,
+                                            const std::string& programPath) {
+    if (tree.held()) return tree.held();
+    if (links.held()) return links.held();
+    if (folder.empty()) {
+        const std::string own = ownInstallFolder();
+        const DWORD attributes = own.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(utf8ToWide(own).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            return RemovalFailure{own, 0};
+        }
+    }
+    if (!canRemoveAutostartEntries(programPath)) return RemovalFailure{runKeyName(), ERROR_ACCESS_DENIED};
+    return std::nullopt;
+}
+
 }  // namespace
 
 bool Installer::uninstall(Interface& ui, Logger& log) {
@@ -73,30 +93,14 @@ bool Installer::uninstall(Interface& ui, Logger& log) {
     TreeClaim tree = folder.empty() ? TreeClaim() : claimTree(folder, modulePath(), deadline);
     const std::string shortcuts = shortcutFolder();
     TreeClaim links = claimShortcuts(shortcuts, deadline);
-    std::optional<RemovalFailure> obstacle = tree.held() ? tree.held() : links.held();
-    if (!obstacle && folder.empty()) {
-        // The folder the install uses is there, but the guard does not let it go (it lies where
-        // its links cannot be followed): it stays, and so does everything else.
-        const std::string own = ownInstallFolder();
-        const DWORD attributes = own.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(utf8ToWide(own).c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            obstacle = RemovalFailure{own, 0};
-        }
-    }
-    if (!obstacle && !canRemoveAutostartEntries(programPath)) {
-        obstacle = RemovalFailure{std::string("HKEY_CURRENT_USER\\") + product::kRunKey, ERROR_ACCESS_DENIED};
-    }
-
     std::vector<RemovalFailure> leftBehind;
-    if (obstacle) {
+    if (const std::optional<RemovalFailure> obstacle = firstObstacle(tree, links, folder, programPath)) {
         leftBehind.push_back(*obstacle);
     } else {
-        leftBehind = removeTree(tree, 0, 100, 100);
+        if (!folder.empty()) leftBehind = removeTree(tree, 0, 100, 100);
         for (RemovalFailure& failure : links.removeAll([] {})) leftBehind.push_back(std::move(failure));
         if (!shortcuts.empty()) RemoveDirectoryW(utf8ToWide(shortcuts).c_str());  // kept when it holds files of others
-        if (!removeAutostartEntries(programPath)) {
-            leftBehind.push_back({std::string("HKEY_CURRENT_USER\\") + product::kRunKey, 0});
-        }
+        if (!removeAutostartEntries(programPath)) leftBehind.push_back({runKeyName(), 0});
     }
 
     // Last, the entry: Windows no longer lists the application, unless some of it is still there.
