@@ -3,7 +3,6 @@
 #include <sddl.h>
 #include <tlhelp32.h>
 
-
 namespace swiftsetup {
 namespace {
 
