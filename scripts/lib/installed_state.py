@@ -86,7 +86,8 @@ def tree(installed, payload, installer, previous=None):
     if problems:
         print("; ".join(problems))
         return 1
-    note = f"; none of the {len(files_below(previous) - want)} files only the previous version had" if previous else ""
+    only_previous = len(files_below(previous) - want) if previous else 0
+    note = f"; none of the {only_previous} files only the previous version had" if only_previous else ""
     print(f"{len(want)} files as in the payload, and {UNINSTALLER} = the installer{note}")
     return 0
 
@@ -136,7 +137,7 @@ def autostart(program, count):
     if len(starting) != int(count):
         print(f"{len(starting)} Run values start {program} ({', '.join(starting) or 'none'}), expected {count}")
         return 1
-    print(f"{len(starting)} Run value starts {program}" + (f": {starting[0]}" if starting else ""))
+    print(f"{len(starting)} Run value starts {program}: {starting[0]}" if starting else f"no Run value starts {program}")
     return 0
 
 
