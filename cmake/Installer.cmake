@@ -10,11 +10,12 @@ function(lexmora_add_installer target)
   # One resource script per program: the linker cannot merge several resource sections reliably.
   set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}-resources.rc)
   file(CONFIGURE OUTPUT ${rc} CONTENT "#include \"installer.rc\"\n256 256 \"${ARG_PAYLOAD}\"\n" @ONLY)
+  # The manifest and the version's header are the product version's (cmake/ProductVersion.cmake).
   set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS
-    "${ARG_PAYLOAD};${LEXMORA_ICON};${PROJECT_SOURCE_DIR}/res/installer.rc;${PROJECT_SOURCE_DIR}/res/lexmora-setup.manifest")
+    "${ARG_PAYLOAD};${LEXMORA_ICON};${PROJECT_SOURCE_DIR}/res/installer.rc;${LEXMORA_GENERATED_DIR}/lexmora-setup.manifest;${LEXMORA_GENERATED_DIR}/product_version.h")
 
   add_executable(${target} WIN32 ${PROJECT_SOURCE_DIR}/app/main.cpp ${rc})
-  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/res ${LEXMORA_ICON_DIR})
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/res ${LEXMORA_ICON_DIR} ${LEXMORA_GENERATED_DIR})
   target_link_libraries(${target} PRIVATE lexmora_installer_core)
   add_dependencies(${target} lexmora_icon)
   target_link_options(${target} PRIVATE -s -mwindows)

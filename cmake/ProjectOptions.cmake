@@ -7,7 +7,8 @@ if(NOT CMAKE_BUILD_TYPE)
 endif()
 
 add_library(lexmora_options INTERFACE)
-target_include_directories(lexmora_options INTERFACE ${PROJECT_SOURCE_DIR})
+# The tree, and product_version.h (cmake/ProductVersion.cmake).
+target_include_directories(lexmora_options INTERFACE ${PROJECT_SOURCE_DIR} ${LEXMORA_GENERATED_DIR})
 target_compile_options(lexmora_options INTERFACE
   -Wall -Wextra -Wshadow -Wnon-virtual-dtor -Wcast-align -Wundef
   # No build paths in the programs: assertion texts and debug data name files relative to the tree.

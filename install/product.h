@@ -2,12 +2,13 @@
 // The product's fixed names, versions and locations. There is no run-time configuration: every
 // one of these is a constant of the program.
 
+#include "product_version.h"  // written by cmake/ProductVersion.cmake
 #include "remove/guid_packing.h"
 
 namespace swiftsetup::product {
 
 inline constexpr char kName[] = "Lexmora";  // uninstall entry key, display name, Run value name
-inline constexpr char kVersion[] = "3.3.8";
+inline constexpr char kVersion[] = LEXMORA_VERSION_TEXT;
 inline constexpr char kPublisher[] = "Norvanta A/S";
 inline constexpr char kPublisherUrl[] = "https://norvanta.example/";
 

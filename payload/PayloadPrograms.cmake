@@ -9,10 +9,8 @@ else()
 endif()
 set(LEXMORA_PAYLOAD_TOOL "${default_tool}" CACHE FILEPATH "The payload tool built on the host (lexmora-payload)")
 
-# The value of the version chunk of the payloads the build packs (the installer carries it and
-# never reads it): payload/payload-version.txt, which the scripts read too.
-file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/payload-version.txt default_version LIMIT_COUNT 1)
-set(LEXMORA_PAYLOAD_VERSION ${default_version} CACHE STRING "Version value of the payloads the build packs")
+# The value of the version chunk of the payloads the build packs, LEXMORA_PAYLOAD_VERSION, follows
+# the product version (cmake/ProductVersion.cmake).
 
 # lexmora_add_payload_resources(<target> <name> <file> [<name> <file> ...])
 #

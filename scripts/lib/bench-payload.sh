@@ -6,6 +6,9 @@
 # make_bench_installers BUILD ROOT  fills BUILD/bench with tree/, small/, payload.bin, small.bin,
 #   bench-setup-x86.exe and bench-small-x86.exe (the shipped program), bench-setup-x64.exe (the
 #   twin), and, when makensis is there, the peers peer-x86.exe and peer-x64.exe of the same files.
+# shellcheck source=payload.sh
+. "$(dirname "${BASH_SOURCE[0]}")/payload.sh"
+
 make_bench_installers() {
   local build=$1 root=$2
   local tool=$build/host/tools/payload/lexmora-payload bench=$build/bench start source
@@ -44,7 +47,7 @@ PYTHON
   echo "== payload: ${#files[@]} files, $(du -sb "$bench/tree" | cut -f1) bytes in $bench/tree"
 
   local version
-  version=$(cat "$root/payload/payload-version.txt")
+  version=$(payload_version)
   start=$(date +%s%N)
   "$tool" pack --version "$version" "$bench/tree" "$bench/payload.bin"
   echo "pack took $(( ($(date +%s%N) - start) / 1000000 )) ms (host tool, built with sanitizers)"

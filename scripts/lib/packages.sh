@@ -17,9 +17,12 @@ LEXMORA_TEST_BUILD_PACKAGES=(wixl msitools)
 # The fuzz targets (scripts/fuzz-payload): clang and its sanitizer runtime.
 LEXMORA_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # Running Windows programs on a virtual display, and looking at them.
-LEXMORA_RUN_PACKAGES=(wine64 xvfb xauth x11-apps imagemagick xdotool)
-# What the tests read the results with.
-LEXMORA_TEST_PACKAGES=(icoutils osslsigncode openssl)
+LEXMORA_RUN_PACKAGES=(wine64 fonts-wine xvfb xauth x11-apps imagemagick xdotool)
+# Checking a built installer (scripts/check-installer): signatures, the program's version
+# resource, shell links, each read by a tool the project did not write.
+LEXMORA_CHECK_PACKAGES=(osslsigncode python3-pefile liblnk-utils)
+# What the tests read the results with, besides the checker's tools (the tests run it).
+LEXMORA_TEST_PACKAGES=(icoutils openssl)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -24,3 +24,11 @@ wine_runs_32bit() {
   rm -rf "$probe"
   [ $code -eq 42 ]
 }
+
+# Lets Wine in the prefix WINEPREFIX draw windows as Windows does, for pictures: its own frames,
+# which need its own window management (the prefixes of tests are unmanaged), and its fonts, which
+# Debian's Wine does not find in its data folder but finds in the prefix (package fonts-wine).
+wine_draw_like_windows() {
+  wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f </dev/null >/dev/null 2>&1 || true
+  cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+}

@@ -147,7 +147,7 @@ TEST_F(QuietInstall, InstallsTheSampleApplicationCompletely) {
     };
     EXPECT_EQ(text(L"DisplayIcon"), paths.program + L",0");
     EXPECT_EQ(text(L"DisplayName"), L"Lexmora");
-    EXPECT_EQ(text(L"DisplayVersion"), L"3.3.8");
+    EXPECT_EQ(text(L"DisplayVersion"), kProductVersion);
     const uint64_t installerSize = readFile(installerUnderTest())->size();
     EXPECT_EQ(number(L"EstimatedSize"),
               static_cast<int64_t>((payloadResourceSize(installerUnderTest()) + installerSize) / 1024));
@@ -157,7 +157,7 @@ TEST_F(QuietInstall, InstallsTheSampleApplicationCompletely) {
     EXPECT_EQ(text(L"Publisher"), L"Norvanta A/S");
     EXPECT_EQ(text(L"UninstallString"), L"\"" + paths.uninstaller + L"\" /uninstall");
     EXPECT_EQ(text(L"URLInfoAbout"), L"https://norvanta.example/");
-    EXPECT_EQ(text(L"Version"), L"3.3.8");
+    EXPECT_EQ(text(L"Version"), kProductVersion);
 
     // The bootstrap key loses exactly its two values.
     const RegistryValues bootstrap = readValues(kBootstrapKey);

@@ -153,7 +153,7 @@ TEST_F(PayloadTool, EmptyFolderGivesAPayloadOfTheVersionAndDigestChunksAlone) {
     EXPECT_THAT(verify.output, HasSubstr("\nno digest\nOK: 0 files"));
     EXPECT_THAT(tool("list " + (root_ / "plain.bin").string()).output, HasSubstr("\nno digest\n"));
 
-    EXPECT_THAT(tool("--help").output, HasSubstr("pack [--no-digest] --version VALUE FOLDER OUTPUT"));
+    EXPECT_THAT(tool("--help").output, HasSubstr("pack [--no-digest] [--require PATH]... --version VALUE FOLDER OUTPUT"));
     EXPECT_EQ(tool("list --no-digest " + (root_ / "p.bin").string()).exitCode, 2) << "an option of pack alone";
 }
 
@@ -223,6 +223,9 @@ TEST_F(PayloadTool, PackRefusesWhatThePayloadOrWindowsCannotCarry) {
          "a symbolic link to a folder"},
         {"dangling link", [](const fs::path& t) { fs::create_directories(t); fs::create_symlink(t / "missing", t / "link"); },
          "a symbolic link that leads nowhere"},
+        {"link leading out", [](const fs::path& t) { writeWhole(t.parent_path() / "secret", "s"); writeWhole(t / "sub/x", "x");
+                                                      fs::create_symlink("../../secret", t / "sub/link"); },
+         "sub/link: a symbolic link that leads outside the folder, to /tmp/"},
         {"fifo", [](const fs::path& t) { fs::create_directories(t); mkfifo((t / "pipe").c_str(), 0600); },
          "neither a file nor a folder"},
     };
@@ -241,6 +244,13 @@ TEST_F(PayloadTool, PackRefusesWhatThePayloadOrWindowsCannotCarry) {
     fs::create_symlink(root_ / "linked/real.txt", root_ / "linked/alias.txt");
     ASSERT_EQ(tool("pack --version 1 " + (root_ / "linked").string() + " " + (root_ / "l.bin").string()).exitCode, 0);
     EXPECT_THAT(tool("list " + (root_ / "l.bin").string()).output, HasSubstr("           8       1  alias.txt"));
+    // --require: every named file, found as Windows finds names, or nothing is written.
+    const std::string linked = (root_ / "linked").string() + " " + (root_ / "r.bin").string();
+    const ToolRun missing = tool("pack --version 1 --require real.txt --require a.exe --require=b/c.exe " + linked);
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_THAT(missing.output, HasSubstr("it has no file a.exe or b/c.exe, which --require asks for"));
+    EXPECT_FALSE(fs::exists(root_ / "r.bin"));
+    EXPECT_EQ(tool("pack --version 1 --require REAL.TXT --require alias.txt " + linked).exitCode, 0);
 
     writeWhole(root_ / "self/file.txt", "x");
     const ToolRun inside = tool("pack --version 1 " + (root_ / "self").string() + " " + (root_ / "self/out.bin").string());

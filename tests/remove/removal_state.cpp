@@ -46,7 +46,7 @@ bool plantInstallation(const std::wstring& installerProgram) {
     }
 
     writeValue(kUninstallKey, L"DisplayName", L"Lexmora");
-    writeValue(kUninstallKey, L"DisplayVersion", L"3.3.8");
+    writeValue(kUninstallKey, L"DisplayVersion", kProductVersion);
     writeValue(kUninstallKey, L"DisplayIcon", paths.program + L",0");
     writeValue(kUninstallKey, L"InstallLocation", paths.installFolder);
     writeValue(kUninstallKey, L"UninstallString", L"\"" + paths.uninstaller + L"\" /uninstall");

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "product_version.h"  // written by cmake/ProductVersion.cmake
+
 namespace testsupport {
 
 struct ProductPaths {
@@ -27,6 +29,8 @@ struct ProductPaths {
 };
 ProductPaths productPaths();
 
+// The version the install writes as DisplayVersion and Version.
+inline constexpr wchar_t kProductVersion[] = L"" LEXMORA_VERSION_TEXT;
 inline constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lexmora";
 inline constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr wchar_t kBootstrapKey[] = L"Software\\Kelvora\\Lexmora 2\\bootstrap";

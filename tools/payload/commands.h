@@ -3,6 +3,7 @@
 // process exit code: 0 success, 1 a refused input or a broken payload, 2 wrong usage.
 
 #include <string>
+#include <vector>
 
 #include "payload/payload_writer.h"
 
@@ -13,9 +14,10 @@ inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
 // Writes the payload of every file below folder to output, replacing it only once it is complete;
-// with DigestMode::Write (the default of the command line) the payload carries its digest.
+// with DigestMode::Write (the default of the command line) the payload carries its digest. Every
+// path of required must be a file of the payload, or nothing is written.
 int packCommand(const std::string& folder, const std::string& output, const std::string& version,
-                DigestMode digest);
+                DigestMode digest, const std::vector<std::string>& required);
 // The files a payload carries: path, size and blocks of each, the totals, the digest and, for a
 // program, its signature.
 int listCommand(const std::string& path, bool rawOnly);

@@ -11,7 +11,7 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: lexmora-payload pack [--no-digest] --version VALUE FOLDER OUTPUT\n"
+    "usage: lexmora-payload pack [--no-digest] [--require PATH]... --version VALUE FOLDER OUTPUT\n"
     "       lexmora-payload list [--raw] FILE\n"
     "       lexmora-payload verify [--raw] FILE\n"
     "       lexmora-payload unpack [--raw] FILE FOLDER\n"
@@ -20,6 +20,8 @@ constexpr char kUsage[] =
     "        (printable ASCII), a digest chunk with the CRC-32 of the whole payload, then folder\n"
     "        by folder, names in case-insensitive order, each file in zlib blocks of 64 KiB. The\n"
     "        same files always give the same bytes. --no-digest leaves the digest chunk out.\n"
+    "        --require PATH refuses a FOLDER without that file (\"/\" between levels; letter case\n"
+    "        ignored, as on Windows). Symbolic links that lead outside FOLDER are refused.\n"
     "list    shows the path, size and blocks of every file a payload carries, the totals, the\n"
     "        digest and, for a program, who signed it. Exits with 1 on a broken payload and on a\n"
     "        digest that does not match or is malformed.\n"
@@ -53,6 +55,7 @@ int main(int argc, char** argv) {
     bool versionGiven = false;
     std::string version;
     std::vector<std::string> operands;
+    std::vector<std::string> required;
     for (int i = 2; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--raw" && command != "pack") {
@@ -65,6 +68,10 @@ int main(int argc, char** argv) {
         } else if (argument.rfind("--version=", 0) == 0 && command == "pack") {
             version = argument.substr(std::strlen("--version="));
             versionGiven = true;
+        } else if (argument == "--require" && command == "pack" && i + 1 < argc) {
+            required.push_back(argv[++i]);
+        } else if (argument.rfind("--require=", 0) == 0 && command == "pack") {
+            required.push_back(argument.substr(std::strlen("--require=")));
         } else if (argument.size() > 1 && argument[0] == '-' && argument != "--") {
             std::fprintf(stderr, "lexmora-payload: %s: unknown option %s\n", command.c_str(), argument.c_str());
             return usage();
@@ -79,7 +86,7 @@ int main(int argc, char** argv) {
             printError("pack", "--version VALUE is required: the value of the payload's version chunk");
             return kExitUsage;
         }
-        return packCommand(operands[0], operands[1], version, digest);
+        return packCommand(operands[0], operands[1], version, digest, required);
     }
     if (command == "list" && operands.size() == 1) return listCommand(operands[0], raw);
     if (command == "verify" && operands.size() == 1) return verifyCommand(operands[0], raw);

@@ -105,10 +105,17 @@ bool insideFolder(const std::string& folder, const std::string& output) {
         realpath(folderOf(output).c_str(), outputFolderReal) == nullptr) {
         return false;
     }
-    const std::string base = folderReal;
-    const std::string target = outputFolderReal;
-    return target == base || (target.size() > base.size() && target.compare(0, base.size(), base) == 0 &&
-                              (base == "/" || target[base.size()] == '/'));
+    return isWithinFolder(folderReal, outputFolderReal);
+}
+
+// "a", "a or b", "a, b or c".
+std::string listed(const std::vector<std::string>& names) {
+    std::string text;
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) text += i + 1 == names.size() ? " or " : ", ";
+        text += names[i];
+    }
+    return text;
 }
 
 // Removes the half-written output unless it was completed and renamed.
@@ -146,10 +153,16 @@ private:
 }  // namespace
 
 int packCommand(const std::string& folder, const std::string& output, const std::string& version,
-                DigestMode digest) {
+                DigestMode digest, const std::vector<std::string>& required) {
     const TreeScan scan = scanTree(folder);
     if (!scan.error.empty()) {
         printError(kCommand, "cannot pack " + scan.error);
+        return kExitFailure;
+    }
+    const std::vector<std::string> missing = missingFiles(scan, required);
+    if (!missing.empty()) {
+        printError(kCommand, "cannot pack " + folder + ": it has no file " + listed(missing) +
+                                 ", which --require asks for");
         return kExitFailure;
     }
     for (const std::string& note : scan.notes) printError(kCommand, "note: " + note);
@@ -184,7 +197,8 @@ int packCommand(const std::string& folder, const std::string& output, const std:
     for (const PackEntry& entry : scan.files) {
         error = writer.beginFile(entry.payloadPath);
         if (error != WriteError::None) return fail(entry.payloadPath, error);
-        const int fd = open(entry.diskPath.c_str(), O_RDONLY | O_CLOEXEC);
+        // The scan resolved every link: a file that has become one since is not followed.
+        const int fd = open(entry.diskPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
         if (fd < 0) {
             printError(kCommand, entry.diskPath + ": " + std::strerror(errno));
             return kExitFailure;

@@ -1,12 +1,15 @@
 #include "tools/payload/tree_scan.h"
 
 #include <dirent.h>
+#include <limits.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "payload/payload_writer.h"
 #include "text/ascii_case.h"
@@ -25,14 +28,15 @@ struct DirectoryCloser {
 
 class Scanner {
 public:
-    explicit Scanner(TreeScan& scan) : scan_(scan) {}
+    // realRoot: the root with every link resolved, the bound of every link's target.
+    Scanner(TreeScan& scan, std::string realRoot) : scan_(scan), realRoot_(std::move(realRoot)) {}
 
     // Adds the files of one folder and of its subfolders; false once an error is recorded.
     bool folder(const std::string& diskFolder, const std::string& payloadPrefix) {
         std::vector<std::string> names;
         if (!readNames(diskFolder, names)) return false;
 
-        std::vector<std::string> files;
+        std::vector<NamedFile> files;
         std::vector<std::string> folders;
         for (const std::string& name : names) {
             const std::string diskPath = diskFolder + "/" + name;
@@ -43,6 +47,7 @@ public:
             }
             struct stat facts {};
             if (lstat(diskPath.c_str(), &facts) != 0) return refuse(shown, std::strerror(errno));
+            std::string target = diskPath;
             if (S_ISLNK(facts.st_mode)) {
                 if (stat(diskPath.c_str(), &facts) != 0) {
                     return refuse(shown, "a symbolic link that leads nowhere");
@@ -50,9 +55,17 @@ public:
                 if (S_ISDIR(facts.st_mode)) {
                     return refuse(shown, "a symbolic link to a folder (copy the folder instead)");
                 }
+                // The payload would carry bytes from anywhere on this machine.
+                char resolved[PATH_MAX];
+                if (realpath(diskPath.c_str(), resolved) == nullptr) return refuse(shown, std::strerror(errno));
+                if (!isWithinFolder(realRoot_, resolved)) {
+                    return refuse(shown, std::string("a symbolic link that leads outside the folder, to ") + resolved +
+                                             " (copy the file in instead)");
+                }
+                target = resolved;
             }
             if (S_ISREG(facts.st_mode)) {
-                files.push_back(name);
+                files.push_back({name, target});
             } else if (S_ISDIR(facts.st_mode)) {
                 folders.push_back(name);
             } else {
@@ -71,10 +84,11 @@ public:
             }
         }
 
-        std::sort(files.begin(), files.end(), payloadNameLess);
+        std::sort(files.begin(), files.end(),
+                  [](const NamedFile& a, const NamedFile& b) { return payloadNameLess(a.name, b.name); });
         std::sort(folders.begin(), folders.end(), payloadNameLess);
-        for (const std::string& name : files) {
-            if (!addFile(diskFolder + "/" + name, payloadPrefix + name)) return false;
+        for (const NamedFile& file : files) {
+            if (!addFile(file.diskPath, payloadPrefix + file.name)) return false;
         }
         for (const std::string& name : folders) {
             const size_t before = scan_.files.size();
@@ -89,6 +103,11 @@ public:
     }
 
 private:
+    struct NamedFile {
+        std::string name;
+        std::string diskPath;  // where its bytes are read: the file itself, or the one its link leads to
+    };
+
     bool readNames(const std::string& diskFolder, std::vector<std::string>& names) {
         std::unique_ptr<DIR, DirectoryCloser> directory(opendir(diskFolder.c_str()));
         if (!directory) return refuse(diskFolder, std::strerror(errno));
@@ -127,6 +146,7 @@ private:
     }
 
     TreeScan& scan_;
+    std::string realRoot_;
 };
 
 }  // namespace
@@ -146,9 +166,30 @@ TreeScan scanTree(const std::string& root) {
     } else if (!S_ISDIR(facts.st_mode)) {
         scan.error = root + ": not a folder";
     } else {
-        Scanner(scan).folder(root, "");
+        char realRoot[PATH_MAX];
+        if (realpath(root.c_str(), realRoot) == nullptr) {
+            scan.error = root + ": " + std::strerror(errno);
+        } else {
+            Scanner(scan, realRoot).folder(root, "");
+        }
     }
     return scan;
+}
+
+std::vector<std::string> missingFiles(const TreeScan& scan, const std::vector<std::string>& required) {
+    std::vector<std::string> missing;
+    for (const std::string& path : required) {
+        const std::string folded = lowerAscii(path);
+        const bool found = std::any_of(scan.files.begin(), scan.files.end(),
+                                       [&](const PackEntry& entry) { return lowerAscii(entry.payloadPath) == folded; });
+        if (!found) missing.push_back(path);
+    }
+    return missing;
+}
+
+bool isWithinFolder(const std::string& folder, const std::string& path) {
+    if (path.compare(0, folder.size(), folder) != 0) return false;
+    return path.size() == folder.size() || folder == "/" || path[folder.size()] == '/';
 }
 
 }  // namespace swiftsetup

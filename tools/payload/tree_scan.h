@@ -28,8 +28,16 @@ struct TreeScan {
 // then byte by byte.
 bool payloadNameLess(std::string_view a, std::string_view b);
 
-// Symbolic links to files are followed; links to folders, and anything that is neither a file
-// nor a folder, are refused.
+// Symbolic links to files within the root are followed (the entry reads the file they lead to);
+// links that lead outside it, links to folders, and anything that is neither a file nor a folder,
+// are refused.
 TreeScan scanTree(const std::string& root);
+
+// The required paths ("/" between levels) that are no file of the scan, in the order given. Names
+// are compared as Windows compares them: ASCII letters without regard to case.
+std::vector<std::string> missingFiles(const TreeScan& scan, const std::vector<std::string>& required);
+
+// True when path is folder or lies below it; both absolute, with every link resolved.
+bool isWithinFolder(const std::string& folder, const std::string& path);
 
 }  // namespace swiftsetup
