@@ -303,7 +303,16 @@ TEST_F(QuietInstall, SixtyFourBitProgramsSeeWhatTheInstallWrote) {
     EXPECT_NE(text.find(L"\"InstallLocation\"=\"" + escaped + L"\""), std::wstring::npos) << narrow(text);
 }
 
+// The folder the next two tests name as missing. Anything a failed run put there (a folder, a
+// running application) is taken away before and after, so that it can neither pass for a folder
+// that exists nor outlive the test.
+void removeMissingFolder() {
+    endProcessesInFolder(L"C:\\no such folder");
+    deleteTree(L"C:\\no such folder");
+}
+
 TEST_F(QuietInstall, WithoutALocalApplicationDataFolderNothingIsWritten) {
+    removeMissingFolder();
     {
         RedirectedShellFolder missing(L"Local AppData", L"C:\\no such folder\\AppData\\Local");
         EXPECT_EQ(runInstaller(installerUnderTest()), kFailed);
@@ -313,9 +322,11 @@ TEST_F(QuietInstall, WithoutALocalApplicationDataFolderNothingIsWritten) {
     EXPECT_FALSE(keyExists(kUninstallKey));
     EXPECT_TRUE(runValuesFor(L"\\Apps\\Lexmora 3\\lexmora.exe").empty());
     EXPECT_TRUE(nothingOfTheNewVersion());
+    removeMissingFolder();
 }
 
 TEST_F(QuietInstall, WithoutAStartMenuTheShortcutsAreSkippedAndTheRestInstalled) {
+    removeMissingFolder();
     {
         RedirectedShellFolder missing(L"Start Menu", L"C:\\no such folder\\Start Menu");
         EXPECT_EQ(runInstaller(installerUnderTest()), 0u);
@@ -325,6 +336,7 @@ TEST_F(QuietInstall, WithoutAStartMenuTheShortcutsAreSkippedAndTheRestInstalled)
     EXPECT_FALSE(folderExists(paths.shortcutFolder));
     EXPECT_TRUE(fileExists(paths.program));
     EXPECT_EQ(readValues(kUninstallKey).size(), 11u);
+    removeMissingFolder();
 }
 
 // One changed byte of a download, in a block or in a chunk's header, over a working
