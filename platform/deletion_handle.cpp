@@ -1,5 +1,7 @@
 #include "platform/deletion_handle.h"
 
+#include <utility>
+
 #include "platform/text_conversion.h"
 
 namespace swiftsetup {
@@ -29,10 +31,25 @@ DeletionHandle::DeletionHandle(const std::string& path, Kind kind) {
     if (!handle_) error_ = GetLastError();
 }
 
-DeletionHandle::~DeletionHandle() {
+DeletionHandle& DeletionHandle::operator=(DeletionHandle&& other) noexcept {
+    if (this != &other) {
+        giveBack();
+        handle_ = std::move(other.handle_);
+        error_ = other.error_;
+        originalAttributes_ = other.originalAttributes_;
+        attributesChanged_ = other.attributesChanged_;
+        writable_ = other.writable_;
+        marked_ = other.marked_;
+    }
+    return *this;
+}
+
+void DeletionHandle::giveBack() {
     if (!handle_) return;
     if (marked_) markForDeletion(false);
     if (attributesChanged_) setAttributes(handle_.get(), originalAttributes_);
+    attributesChanged_ = false;
+    handle_.reset();
 }
 
 bool DeletionHandle::markForDeletion(bool deleteIt) {

@@ -22,9 +22,9 @@ public:
     // Opens the entry; check valid(), and error() for the reason when it is not.
     DeletionHandle(const std::string& path, Kind kind);
     DeletionHandle(DeletionHandle&&) noexcept = default;
-    DeletionHandle& operator=(DeletionHandle&&) noexcept = default;
+    DeletionHandle& operator=(DeletionHandle&& other) noexcept;
     // Gives the entry back as it was: unmarked, its attributes restored.
-    ~DeletionHandle();
+    ~DeletionHandle() { giveBack(); }
 
     bool valid() const { return handle_.valid(); }
     uint32_t error() const { return error_; }
@@ -40,6 +40,8 @@ public:
     void close();
 
 private:
+    void giveBack();
+
     UniqueHandle handle_;
     uint32_t error_ = ERROR_SUCCESS;
     DWORD originalAttributes_ = 0;
