@@ -77,15 +77,12 @@ bool DeletionHandle::markForDeletion(bool deleteIt) {
 }
 
 void DeletionHandle::close() {
-    if (!handle_) return;
     if (marked_) {
-        marked_ = false;  // it goes with the handle: nothing is left to give back
-        attributesChanged_ = false;
-    } else if (attributesChanged_) {
-        setAttributes(handle_.get(), originalAttributes_);
+        // It goes with the handle: nothing is left to give back.
+        marked_ = false;
         attributesChanged_ = false;
     }
-    handle_.reset();
+    giveBack();
 }
 
 }  // namespace swiftsetup

@@ -2,10 +2,11 @@
 
 #include <windows.h>
 
-#include "install/autostart_match.h"
 #include "platform/handles.h"
 #include "platform/paths.h"
 #include "platform/text_conversion.h"
+#include "remove/location_guard.h"
+#include "text/ascii_case.h"
 
 namespace swiftsetup {
 namespace {
@@ -53,12 +54,12 @@ std::string fileName(const std::string& path) { return path.substr(path.find_las
 // Takes the spared file and the folders that hold it out of the listing.
 void leaveOut(TreeListing& listing, const std::string& spared) {
     if (spared.empty()) return;
-    const std::string name = lowerAscii(fileName(spared));
+    const std::string name = fileName(spared);
     for (auto file = listing.files.begin(); file != listing.files.end(); ++file) {
-        if (lowerAscii(fileName(*file)) != name || !isSameFile(*file, spared)) continue;
+        if (!equalsIgnoringAsciiCase(fileName(*file), name) || !isSameFile(*file, spared)) continue;
         const std::string found = *file;
         listing.files.erase(file);
-        std::erase_if(listing.folders, [&](const std::string& folder) { return found.rfind(folder + "\\", 0) == 0; });
+        std::erase_if(listing.folders, [&](const std::string& folder) { return isSameOrBelow(found, folder); });
         return;
     }
 }

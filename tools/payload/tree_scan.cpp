@@ -179,9 +179,9 @@ TreeScan scanTree(const std::string& root) {
 std::vector<std::string> missingFiles(const TreeScan& scan, const std::vector<std::string>& required) {
     std::vector<std::string> missing;
     for (const std::string& path : required) {
-        const std::string folded = lowerAscii(path);
-        const bool found = std::any_of(scan.files.begin(), scan.files.end(),
-                                       [&](const PackEntry& entry) { return lowerAscii(entry.payloadPath) == folded; });
+        const bool found = std::any_of(scan.files.begin(), scan.files.end(), [&](const PackEntry& entry) {
+            return equalsIgnoringAsciiCase(entry.payloadPath, path);
+        });
         if (!found) missing.push_back(path);
     }
     return missing;
