@@ -1,8 +1,9 @@
-// The install: earlier versions removed, payload unpacked, uninstaller copied, the application
-// registered with Windows, shortcuts made and the application started. Nothing is removed or
-// written before the payload has proved whole and the drive has proved big enough; after that,
-// only the removal of earlier versions, the unpacking and the uninstaller's copy can fail the
-// install, and everything after them is best effort.
+// The install: the new version unpacked, with its uninstaller, beside the installation; earlier
+// versions removed; the new version moved into place; the application registered with Windows,
+// shortcuts made and the application started. Nothing is written before the payload has proved
+// whole and the drive big enough, and nothing of the earlier version is removed before the new
+// one is complete on the disk: a run that fails or is cut off before the switch leaves the
+// earlier version as it was. Everything after the switch is best effort.
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
@@ -13,15 +14,17 @@
 #include "install/installer.h"
 #include "install/product.h"
 #include "install/shortcut.h"
+#include "install/staged_install.h"
 #include "payload/payload_extractor.h"
 #include "payload/payload_survey.h"
+#include "platform/file_moves.h"
 #include "platform/paths.h"
 #include "platform/registry_key.h"
 #include "platform/text_conversion.h"
 #include "remove/process_termination.h"
 #include "remove/tree_claim.h"
+#include "remove/work_folders.h"
 #include "text/translate.h"
-#include "ui/copy_progress.h"
 #include "ui/interface.h"
 
 namespace swiftsetup {
@@ -49,12 +52,14 @@ bool checkBeforeInstall(const PayloadExtractor& payload, const std::string& inst
         problem = text("#extractor_digest_mismatch");
         return false;
     }
-    // Files already in the folder are replaced and an earlier version is removed first, so this
-    // asks for more than the install may in the end take: never less.
+    // The new version is unpacked beside the earlier one, which goes only afterwards: room for
+    // all of it, with the uninstaller, while the earlier version is still there. The install
+    // cannot take more than that, and in the end takes less.
     const std::optional<DiskSpace> space = diskSpaceAt(installFolder);
     if (space) {
         std::vector<uint64_t> files = survey.fileSizes;
         files.push_back(ownSize);
+        files.push_back(workFolderMarkerText(std::string(32, '0')).size());  // the staging folder's marker
         if (roomForFiles(files, space->clusterBytes) > space->freeBytes) {
             problem = systemErrorTextAt(ERROR_DISK_FULL, installFolder);
             return false;
@@ -72,25 +77,27 @@ bool proveRemovable(const std::string& folder, const std::string& ownFile, std::
     return false;
 }
 
-// This program becomes the uninstaller; an existing one is replaced. A copy cut short (a drive
-// filled up meanwhile) would be registered as a program that cannot start: it is deleted, and
-// the reason names it.
-bool copyUninstaller(Installer& installer, const std::string& ownFile, uint64_t ownSize,
-                     const std::string& uninstallerPath, std::string& problem) {
-    // Run as the uninstaller itself (without "/uninstall"), the program is already in place.
-    if (isSameFile(ownFile, uninstallerPath)) return true;
-    DWORD error = ERROR_SUCCESS;
-    if (!CopyFileExW(utf8ToWide(ownFile).c_str(), utf8ToWide(uninstallerPath).c_str(), &copyProgress,
-                     &installer, nullptr, COPY_FILE_ALLOW_DECRYPTED_DESTINATION)) {
-        error = GetLastError();
-    } else if (fileSize(uninstallerPath) != ownSize) {
-        error = ERROR_DISK_FULL;  // what cuts a copy short that reports success
+// What the earlier installation has before anything removes it: whether it is registered, and
+// its files. A removal that fails may still have taken part of it (an earlier build's uninstaller
+// deletes as it goes); then it is no longer the version that works.
+struct EarlierInstallation {
+    bool registered = false;
+    std::vector<std::string> files;
+
+    static EarlierInstallation look(const std::string& installFolder) {
+        EarlierInstallation earlier;
+        earlier.registered = currentUser().open(product::kUninstallKey, KeyAccess::Read).isValid();
+        earlier.files = listTreeOnDisk(installFolder).files;
+        return earlier;
     }
-    if (error == ERROR_SUCCESS) return true;
-    DeleteFileW(utf8ToWide(uninstallerPath).c_str());
-    problem = systemErrorTextAt(error, uninstallerPath);
-    return false;
-}
+    bool stillWhole() const {
+        if (registered != currentUser().open(product::kUninstallKey, KeyAccess::Read).isValid()) return false;
+        for (const std::string& file : files) {
+            if (GetFileAttributesW(utf8ToWide(file).c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+        }
+        return true;
+    }
+};
 
 void writeUninstallEntry(const std::string& installFolder, const std::string& programPath,
                          const std::string& uninstallerPath, uint64_t installedBytes) {
@@ -129,8 +136,12 @@ bool Installer::install(Interface& ui, Logger& log) {
     const std::string programPath = installFolder + product::kProgramFile;
 
     // One installer or uninstaller at a time: a second one waits here, showing this status.
-    ui.setStatus(text("#installer_status_uninstalling"));
+    ui.setStatus(text("#installer_status_installing_files"));
     runLock.acquire(product::kInstanceLockName, product::kInstanceRunVariable);
+
+    // What a run of ours that was cut off left beside the installation goes first; a program that
+    // is part of another run (an earlier uninstaller an install runs) leaves that run's own alone.
+    if (runLock.heldHere()) removeLeftoverWorkFolders();
 
     // This program and its payload, proved whole, and room for both, before anything changes: a
     // damaged download or a full drive must not cost the user the version that works.
@@ -145,42 +156,55 @@ bool Installer::install(Interface& ui, Logger& log) {
         return false;
     }
 
+    // The new version, whole and on the disk, in a folder of its own beside the earlier one. Until
+    // it is moved into place, every fault costs the user nothing: the staging folder goes, and
+    // the earlier version stays as it was, its running programs included.
+    const std::string appsFolder = installFolder.substr(0, installFolder.find_last_of('\\'));
+    const bool appsFolderIsNew = !folderExists(appsFolder) && ensureFolder(appsFolder) == ERROR_SUCCESS;
+    WorkFolder staging = WorkFolder::create(installFolder, WorkFolderKind::Staging);
+    auto giveUp = [&](const std::string& message, const std::string& title) {
+        staging.remove();
+        if (appsFolderIsNew) RemoveDirectoryW(utf8ToWide(appsFolder).c_str());  // only when empty
+        ui.showError(message, title);
+        return false;
+    };
+    if (!staging.valid()) return giveUp(failedText + systemErrorTextAt(staging.error(), installFolder), failedTitle);
+    if (!stageNewVersion(*this, extractor, staging.path(), ownFile, ownSize, problem)) {
+        return giveUp(failedText + problem, failedTitle);
+    }
+
     // The earlier installation's uninstaller deletes the whole folder, the user's own files in
     // it too; one that stops half way, or an earlier build that reports success while files stay,
     // would leave the user with less than a working version. So the running application and chat
     // program are ended, and every file and folder proved removable, before anything is removed.
     // The proof is given back unchanged, for that uninstaller to delete.
+    ui.setStatus(text("#installer_status_uninstalling"));
     terminateProcessesByPath(programPath);
     terminateProcessesByPath(installFolder + product::kChatProgramFile);
-    if (!proveRemovable(installFolder, ownFile, problem)) {
-        ui.showError(failedText + problem, failedTitle);
-        return false;
-    }
+    if (!proveRemovable(installFolder, ownFile, problem)) return giveUp(failedText + problem, failedTitle);
 
     // Earlier versions: Windows Installer products of both upgrade codes, then an earlier
-    // installation of this program through its own uninstaller, run quietly.
+    // installation of this program through its own uninstaller, run quietly. A removal that fails
+    // but took nothing leaves the earlier version working, and the install stops there. One that
+    // fails after taking part of it (an earlier build deletes as it goes) has already cost the
+    // user the version that works: the complete new one is moved in instead.
+    const EarlierInstallation earlier = EarlierInstallation::look(installFolder);
     if (!removeMsiProducts(product::kUpgradeCodes[0]) || !removeMsiProducts(product::kUpgradeCodes[1]) ||
         !runPreviousUninstaller(product::kName, product::kPreviousUninstallerArguments)) {
-        ui.showError(text("#installer_uninstall_error_message"), text("#installer_uninstall_error_title"));
-        return false;
+        if (earlier.stillWhole()) {
+            return giveUp(text("#installer_uninstall_error_message"), text("#installer_uninstall_error_title"));
+        }
     }
 
-    // Unpack. One progress range covers the payload and then the copy of this program.
-    ui.setStatus(text("#installer_status_installing_files"));
-    if (!extractor.extract(installFolder, &ui, 0, static_cast<uint32_t>(ownSize))) {
-        ui.showError(failedText + extractor.errorText(), failedTitle);
-        return false;
-    }
-
-    ui.setStatus(text("#installer_status_installing_uninstaller"));
-    const std::string uninstallerPath = installFolder + product::kUninstallerFile;
-    progressBase = extractor.payloadSize();
-    if (!copyUninstaller(*this, ownFile, ownSize, uninstallerPath, problem)) {
+    // The switch. Should it fail (an entry held beyond the wait), the staged version stays beside,
+    // recorded, and the next install starts afresh.
+    if (!moveIntoPlace(staging, installFolder, earlier.registered, problem)) {
         ui.showError(failedText + problem, failedTitle);
         return false;
     }
 
     // The entry in the list of installed programs.
+    const std::string uninstallerPath = installFolder + product::kUninstallerFile;
     writeUninstallEntry(installFolder, programPath, uninstallerPath, extractor.payloadSize() + ownSize);
 
     // The previous major version's bootstrap key loses its pointers to the old program.

@@ -3,6 +3,7 @@
 // operations they share, and holds the front end and logger of the sequence that is running.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,9 @@ public:
 
     // Deletes a claimed folder tree (remove/tree_claim.h), moving the front end's progress evenly
     // from first to last; the entries that stayed after all, in the order they were tried.
-    std::vector<RemovalFailure> removeTree(TreeClaim& claim, uint32_t first, uint32_t last, uint32_t total);
+    // moveAsideTo as TreeClaim::removeAll takes it.
+    std::vector<RemovalFailure> removeTree(TreeClaim& claim, uint32_t first, uint32_t last, uint32_t total,
+                                           const std::function<std::string()>& moveAsideTo = {});
 
     // Child processes. The command line is used up to its first NUL byte and reaches the logger.
     // When the program cannot be started, false, and GetLastError() tells why.

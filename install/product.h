@@ -26,6 +26,10 @@ inline constexpr char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVe
 inline constexpr char kUninstallKeyParent[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 inline constexpr char kBootstrapKey[] = "SOFTWARE\\Kelvora\\Lexmora 2\\bootstrap";  // previous major version
 inline constexpr char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+// The installer's own record of the work folders beside an installation (remove/work_folders.h):
+// one value per folder, its path and its token. Both keys are ours alone and go when empty.
+inline constexpr char kWorkFoldersParentKey[] = "SOFTWARE\\Kelvora\\Lexmora 3 Setup";
+inline constexpr char kWorkFoldersKey[] = "SOFTWARE\\Kelvora\\Lexmora 3 Setup\\Work folders";
 
 // Windows Installer upgrade codes of earlier versions, in the order they are removed.
 inline constexpr Guid kUpgradeCodes[] = {

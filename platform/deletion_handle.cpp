@@ -1,6 +1,8 @@
 #include "platform/deletion_handle.h"
 
+#include <cstring>
 #include <utility>
+#include <vector>
 
 #include "platform/text_conversion.h"
 
@@ -17,6 +19,40 @@ bool setAttributes(HANDLE handle, DWORD attributes) {
     // Zero would mean "leave them": an entry with none of them is a normal one.
     basic.FileAttributes = (attributes & kSettable) != 0 ? attributes & kSettable : FILE_ATTRIBUTE_NORMAL;
     return SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof(basic)) != FALSE;
+}
+
+// The disposition with flags, of Windows 10 and later; older systems and other file systems refuse
+// the class or the flag, and then the plain disposition serves.
+constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+constexpr DWORD kDispositionDelete = 0x1;
+constexpr DWORD kDispositionPosixSemantics = 0x2;
+
+bool setPosixDisposition(HANDLE handle, bool deleteIt) {
+    DWORD flags = deleteIt ? kDispositionDelete | kDispositionPosixSemantics : 0;
+    return SetFileInformationByHandle(handle, kFileDispositionInfoEx, &flags, sizeof(flags)) != FALSE;
+}
+
+bool setDisposition(HANDLE handle, bool deleteIt) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = deleteIt ? TRUE : FALSE;
+    return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof(disposition)) != FALSE;
+}
+
+// The answers of a system or file system that has no POSIX deletion, rather than of an entry that
+// cannot go.
+bool isUnsupported(DWORD error) {
+    return error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION ||
+           error == ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+// The name in the form the file system takes in a rename by handle: "\??\C:\..." or
+// "\??\UNC\server\share\...".
+std::wstring systemPathName(const std::string& path) {
+    const WideBuffer wide = utf8ToWide(path);
+    const std::wstring name(wide.c_str());
+    if (name.rfind(L"\\\\?\\", 0) == 0) return L"\\??\\" + name.substr(4);
+    if (name.rfind(L"\\\\", 0) == 0) return L"\\??\\UNC\\" + name.substr(2);
+    return L"\\??\\" + name;
 }
 
 }  // namespace
@@ -40,6 +76,7 @@ DeletionHandle& DeletionHandle::operator=(DeletionHandle&& other) noexcept {
         attributesChanged_ = other.attributesChanged_;
         writable_ = other.writable_;
         marked_ = other.marked_;
+        posixMarked_ = other.posixMarked_;
     }
     return *this;
 }
@@ -66,13 +103,42 @@ bool DeletionHandle::markForDeletion(bool deleteIt) {
         }
         writable_ = true;
     }
-    FILE_DISPOSITION_INFO disposition{};
-    disposition.DeleteFile = deleteIt ? TRUE : FALSE;
-    if (!SetFileInformationByHandle(handle_.get(), FileDispositionInfo, &disposition, sizeof(disposition))) {
+    // A mark is taken back the way it was made.
+    if (deleteIt || posixMarked_) {
+        if (setPosixDisposition(handle_.get(), deleteIt)) {
+            marked_ = deleteIt;
+            posixMarked_ = deleteIt;
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if (!isUnsupported(error)) {
+            error_ = error;
+            return false;
+        }
+    }
+    if (!setDisposition(handle_.get(), deleteIt)) {
         error_ = GetLastError();
         return false;
     }
     marked_ = deleteIt;
+    posixMarked_ = false;
+    return true;
+}
+
+bool DeletionHandle::moveTo(const std::string& path) {
+    if (!handle_) return false;
+    const std::wstring name = systemPathName(path);
+    const size_t nameBytes = name.size() * sizeof(wchar_t);
+    std::vector<uint8_t> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = FALSE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(nameBytes);
+    std::memcpy(rename->FileName, name.c_str(), nameBytes + sizeof(wchar_t));
+    if (!SetFileInformationByHandle(handle_.get(), FileRenameInfo, rename, static_cast<DWORD>(buffer.size()))) {
+        error_ = GetLastError();
+        return false;
+    }
     return true;
 }
 
@@ -80,6 +146,7 @@ void DeletionHandle::close() {
     if (marked_) {
         // It goes with the handle: nothing is left to give back.
         marked_ = false;
+        posixMarked_ = false;
         attributesChanged_ = false;
     }
     giveBack();

@@ -35,6 +35,16 @@ public:
     // (Windows refuses to delete it otherwise). False with error() set when it fails.
     bool markForDeletion(bool deleteIt);
 
+    // Whether the name goes the moment the handle closes. Where the system deletes with POSIX
+    // semantics (Windows 10 and later, on NTFS) it does. Elsewhere a program that still has the
+    // entry open for its attributes alone (an indexer, a folder window) keeps the name in place
+    // until it lets go: the folder above cannot be removed, and the name cannot be made again.
+    bool nameGoesAtClose() const { return posixMarked_; }
+
+    // Moves the entry to another name on the same drive, through this handle, so that nothing
+    // can take hold of it on the way. False with error() set when it fails.
+    bool moveTo(const std::string& path);
+
     // Closes the handle: a marked entry is deleted now, unless some other program still has it
     // open for nothing but its attributes, which Windows allows; it then goes when that closes.
     void close();
@@ -48,6 +58,7 @@ private:
     bool attributesChanged_ = false;
     bool writable_ = false;  // its attributes let it be deleted (read-only cleared, if it was)
     bool marked_ = false;
+    bool posixMarked_ = false;
 };
 
 }  // namespace swiftsetup

@@ -48,6 +48,10 @@ public:
     };
     HandDown handDown() const { return HandDown(runVariable_, runMark_); }
 
+    // True when this program took the lock itself, rather than going on as part of a holder's run
+    // (the earlier uninstaller that an install runs) or unguarded.
+    bool heldHere() const { return owned_; }
+
 private:
     enum class Waited { Held, BelongsToRun, Failed };
     bool belongsToRun();

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "platform/handles.h"
 #include "platform/paths.h"
 #include "platform/text_conversion.h"
@@ -97,12 +99,24 @@ TreeClaim::TreeClaim(const std::vector<std::string>& files, const std::vector<st
     for (const Entry& entry : entries_) claimed_ += entry.handle.valid() ? 1 : 0;
 }
 
-std::vector<RemovalFailure> TreeClaim::removeAll(const std::function<void()>& step) {
+std::vector<RemovalFailure> TreeClaim::removeAll(const std::function<void()>& step,
+                                                 const std::function<std::string()>& moveAsideTo) {
     std::vector<RemovalFailure> failures;
     for (Entry& entry : entries_) {
         if (!entry.handle.valid()) continue;
-        if (!entry.handle.markForDeletion(true)) failures.push_back({entry.path, entry.handle.error()});
-        entry.handle.close();
+        DeletionHandle& handle = entry.handle;
+        if (!handle.markForDeletion(true)) {
+            failures.push_back({entry.path, handle.error()});
+        } else if (!handle.nameGoesAtClose() && moveAsideTo) {
+            // Out of the tree first, then deleted where it lands; where it cannot be moved, it is
+            // deleted in place.
+            const std::string aside = moveAsideTo();
+            if (!aside.empty() && handle.markForDeletion(false)) {
+                handle.moveTo(aside);
+                if (!handle.markForDeletion(true)) failures.push_back({entry.path, handle.error()});
+            }
+        }
+        handle.close();
         step();
     }
     entries_.clear();
@@ -110,10 +124,30 @@ std::vector<RemovalFailure> TreeClaim::removeAll(const std::function<void()>& st
     return failures;
 }
 
-TreeClaim claimTree(const std::string& root, const std::string& spared, uint64_t deadline) {
-    TreeListing listing = listTree(root, isLink(root), &listFolder);
+TreeClaim claimTree(const std::string& root, const std::string& spared, uint64_t deadline, const std::string& last) {
+    TreeListing listing = listTreeOnDisk(root);
     leaveOut(listing, spared);
+    const auto lastFile = std::find(listing.files.begin(), listing.files.end(), last);
+    if (!last.empty() && lastFile != listing.files.end()) std::rotate(lastFile, lastFile + 1, listing.files.end());
     return TreeClaim(listing.files, listing.folders, deadline);
+}
+
+TreeListing listTreeOnDisk(const std::string& root) { return listTree(root, isLink(root), &listFolder); }
+
+std::vector<RemovalFailure> removeTreeAsFarAsPossible(const std::string& root) {
+    const TreeListing listing = listTreeOnDisk(root);
+    std::vector<RemovalFailure> failures;
+    auto remove = [&](const std::string& path, DeletionHandle::Kind kind) {
+        DeletionHandle handle(path, kind);
+        if (handle.valid() && handle.markForDeletion(true)) {
+            handle.close();
+        } else if (!isGone(handle.error())) {
+            failures.push_back({path, handle.error()});
+        }
+    };
+    for (const std::string& file : listing.files) remove(file, DeletionHandle::Kind::File);
+    for (const std::string& folder : listing.folders) remove(folder, DeletionHandle::Kind::Folder);
+    return failures;
 }
 
 }  // namespace swiftsetup

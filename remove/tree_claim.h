@@ -38,7 +38,14 @@ public:
 
     // Deletes every claimed entry in order, calling step after each. What could not be deleted
     // after all (a program wrote a new file into a claimed folder meanwhile).
-    std::vector<RemovalFailure> removeAll(const std::function<void()>& step);
+    //
+    // Where the system cannot make a name go the moment it is deleted (before Windows 10), a
+    // program that has an entry open for its attributes alone keeps the name in place until it
+    // lets go, and with it the folder above. Given moveAsideTo (a new path on the same drive for
+    // each entry, or empty), each entry is then first moved there, out of the tree, and deleted
+    // where it lands.
+    std::vector<RemovalFailure> removeAll(const std::function<void()>& step,
+                                          const std::function<std::string()>& moveAsideTo = {});
 
 private:
     struct Entry {
@@ -55,7 +62,17 @@ private:
 
 // Claims the tree below root and root itself, listed as listTree lists it (links removed, never
 // entered). The running program's own file (spared), when it lies in the tree, cannot go while
-// it runs: it and the folders that hold it are left out.
-TreeClaim claimTree(const std::string& root, const std::string& spared, uint64_t deadline);
+// it runs: it and the folders that hold it are left out. A file named last (may be empty) goes
+// after every other file: the uninstaller, so that an uninstall cut off half way can be run again.
+TreeClaim claimTree(const std::string& root, const std::string& spared, uint64_t deadline,
+                    const std::string& last = {});
+
+// The tree below root as the claim lists it: breadth first, links listed as entries and never
+// entered, in the order of deletion.
+TreeListing listTreeOnDisk(const std::string& root);
+
+// Deletes the tree below root, and root, as far as it can at once: what another program holds
+// stays, and so do the folders above it. For folders of ours that nothing needs any more.
+std::vector<RemovalFailure> removeTreeAsFarAsPossible(const std::string& root);
 
 }  // namespace swiftsetup

@@ -6,7 +6,8 @@
 
 namespace swiftsetup {
 
-std::vector<RemovalFailure> Installer::removeTree(TreeClaim& claim, uint32_t first, uint32_t last, uint32_t total) {
+std::vector<RemovalFailure> Installer::removeTree(TreeClaim& claim, uint32_t first, uint32_t last, uint32_t total,
+                                                 const std::function<std::string()>& moveAsideTo) {
     EvenProgress progress(first, last, claim.entryCount());
     auto step = [&] {
         const uint32_t position = progress.advance();
@@ -17,7 +18,7 @@ std::vector<RemovalFailure> Installer::removeTree(TreeClaim& claim, uint32_t fir
         step();
         return {};
     }
-    return claim.removeAll(step);
+    return claim.removeAll(step, moveAsideTo);
 }
 
 }  // namespace swiftsetup

@@ -18,6 +18,7 @@
 #include "remove/install_location.h"
 #include "remove/process_termination.h"
 #include "remove/tree_claim.h"
+#include "remove/work_folders.h"
 #include "text/translate.h"
 #include "ui/interface.h"
 
@@ -72,6 +73,10 @@ bool Installer::uninstall(Interface& ui, Logger& log) {
     ui.setStatus(translate("#uninstaller_status_removing_files"));
     runLock.acquire(product::kInstanceLockName, product::kInstanceRunVariable);
 
+    // What a run of ours that was cut off left beside the installation goes first; a program that
+    // is part of another run (an earlier uninstaller an install runs) leaves that run's own alone.
+    if (runLock.heldHere()) removeLeftoverWorkFolders();
+
     // Where the installation is: the entry's folder, in its one long form, when it is ours;
     // otherwise the folder the install uses. The programs, the autostart values and the tree are
     // all matched by that one form.
@@ -90,17 +95,22 @@ bool Installer::uninstall(Interface& ui, Logger& log) {
     // the user neither a working application nor a clean machine. Whatever another program holds
     // is waited for a moment; then, if it is still held, nothing is deleted and the entry stays.
     const uint64_t deadline = GetTickCount64() + kHoldWaitMs;
-    TreeClaim tree = folder.empty() ? TreeClaim() : claimTree(folder, modulePath(), deadline);
+    const std::string uninstaller = folder + product::kUninstallerFile;  // goes last: it can be run again
+    TreeClaim tree = folder.empty() ? TreeClaim() : claimTree(folder, modulePath(), deadline, uninstaller);
     const std::string shortcuts = shortcutFolder();
     TreeClaim links = claimShortcuts(shortcuts, deadline);
     std::vector<RemovalFailure> leftBehind;
     if (const std::optional<RemovalFailure> obstacle = firstObstacle(tree, links, folder, programPath)) {
         leftBehind.push_back(*obstacle);
     } else {
-        if (!folder.empty()) leftBehind = removeTree(tree, 0, 100, 100);
+        // Where a name cannot go at once (before Windows 10), each entry leaves the tree first for
+        // a folder beside it, and is deleted there.
+        AsideFolder aside(folder);
+        if (!folder.empty()) leftBehind = removeTree(tree, 0, 100, 100, [&] { return aside.nextName(); });
         for (RemovalFailure& failure : links.removeAll([] {})) leftBehind.push_back(std::move(failure));
         if (!shortcuts.empty()) RemoveDirectoryW(utf8ToWide(shortcuts).c_str());  // kept when it holds files of others
         if (!removeAutostartEntries(programPath)) leftBehind.push_back({runKeyName(), 0});
+        aside.folder().remove();  // what a program still holds there goes with a later run
     }
 
     // Last, the entry: Windows no longer lists the application, unless some of it is still there.

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The tests' small drive: a tmpfs of 4 MiB mounted in the harness's Wine prefix as drive S:,
+# The tests' small drive: a tmpfs of 64 MiB mounted in the harness's Wine prefix as drive S:,
 # where a test can make the disk full, or nearly, without touching any real drive.
 #   small_drive.sh start|stop PREFIX
 # Mounting needs root (the harness runs as root); without it, start fails and says so.
@@ -13,7 +13,7 @@ case $action in
   start)
     mkdir -p "$mountpoint"
     if ! mountpoint -q "$mountpoint"; then
-      mount -t tmpfs -o size=4m,mode=0755 lexmora-small-drive "$mountpoint" || {
+      mount -t tmpfs -o size=64m,mode=0755 lexmora-small-drive "$mountpoint" || {
         echo "small_drive.sh: cannot mount a tmpfs at $mountpoint (the disk-full tests need root)" >&2
         exit 1
       }

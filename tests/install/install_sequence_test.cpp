@@ -42,8 +42,8 @@ TEST_F(InstallSequence, ReportsItsPhasesInOrderOnOneProgressRange) {
     ASSERT_TRUE(installer.install(recorder, recorder));
 
     EXPECT_EQ(recorder.statuses,
-              (std::vector<std::string>{"Uninstalling previous versions...", "Installing files...",
-                                        "Installing uninstaller...", "Updating registry...",
+              (std::vector<std::string>{"Installing files...", "Installing uninstaller...",
+                                        "Uninstalling previous versions...", "Updating registry...",
                                         "Creating short cuts...", "Launching Lexmora..."}));
     // Nothing else talks to the user, and no earlier version meant nothing to run before the start
     // of the application.
@@ -83,7 +83,7 @@ TEST_F(InstallSequence, ReportsItsPhasesInOrderOnOneProgressRange) {
     EXPECT_LT(last, registry);
 }
 
-TEST_F(InstallSequence, RemovesAnEarlierWindowsInstallerProductBeforeUnpacking) {
+TEST_F(InstallSequence, RemovesAnEarlierWindowsInstallerProductOnceTheNewVersionIsUnpacked) {
     // A real per-user package of the product's first upgrade family, as version 2 was shipped.
     ASSERT_EQ(testsupport::runAndWait(L"msiexec.exe /i \"" + besideModule(L"earlier-lexmora.msi") + L"\" /qn"), 0u);
     ASSERT_TRUE(testsupport::keyExists(L"Software\\LexmoraTests\\Msi\\LexmoraEarlier"));
@@ -92,14 +92,15 @@ TEST_F(InstallSequence, RemovesAnEarlierWindowsInstallerProductBeforeUnpacking) 
     ASSERT_TRUE(installer.install(recorder, recorder));
 
     EXPECT_FALSE(testsupport::keyExists(L"Software\\LexmoraTests\\Msi\\LexmoraEarlier")) << "removed";
-    // The order of events: the removal runs after the first status and before the files.
+    // The order of events: the new version is unpacked first, and the removal follows its status.
     const auto& events = recorder.events;
-    ASSERT_GE(events.size(), 4u);
-    EXPECT_EQ(events[0], "status:Uninstalling previous versions...");
-    EXPECT_NE(events[1].find("msiexec.exe\" /quiet /qn /x {7e57c0de-0002-4a00-8000-0000000000a2}"), std::string::npos)
-        << events[1];
-    EXPECT_EQ(events[2], "status:Installing files...");
-    EXPECT_EQ(events[3], "progress");
+    const auto removal = std::find(events.begin(), events.end(), "status:Uninstalling previous versions...");
+    ASSERT_NE(removal, events.end());
+    ASSERT_NE(removal + 1, events.end());
+    EXPECT_NE(removal[1].find("msiexec.exe\" /quiet /qn /x {7e57c0de-0002-4a00-8000-0000000000a2}"), std::string::npos)
+        << removal[1];
+    EXPECT_EQ(events[0], "status:Installing files...");
+    EXPECT_EQ(std::count(removal, events.end(), "progress"), 0) << "unpacked before";
     testsupport::deleteKeyTree(L"Software\\LexmoraTests\\Msi");
 }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -231,11 +232,12 @@ TEST_F(QuietInstall, ReplacesAnEarlierInstallationThroughItsOwnUninstaller) {
     EXPECT_EQ(readValues(kUninstallKey).size(), 11u);
 }
 
-TEST_F(QuietInstall, ABrokenPayloadStopsAfterTheFilesBeforeTheBreak) {
+TEST_F(QuietInstall, ABrokenPayloadLeavesNothingBehind) {
     EXPECT_EQ(runInstaller(besideModule(L"test-installer-broken.exe")), kFailed);
-    // The file before the break is complete; the one being written when the break came exists.
-    EXPECT_EQ(readFile(paths.installFolder + L"\\first.txt").value_or("(missing)"), "complete before the break\n");
-    EXPECT_TRUE(fileExists(paths.installFolder + L"\\second\\broken.txt"));
+    // What was unpacked before the break went with its staging folder.
+    EXPECT_FALSE(folderExists(paths.installFolder));
+    EXPECT_EQ(workFoldersBeside(paths), std::vector<std::wstring>{});
+    EXPECT_FALSE(folderExists(paths.localAppData + L"\\Apps")) << "made by the install, and empty";
     EXPECT_TRUE(nothingOfTheNewVersion());
     Sleep(500);
     EXPECT_EQ(waitForWindow(L"LexmoraSampleWindow", 0, 0), nullptr) << "nothing was started";
@@ -469,21 +471,91 @@ TEST_F(QuietInstall, ADriveTooSmallIsRefusedBeforeAnythingChanges) {
     EXPECT_EQ(differences(before, snapshotProduct()), "");
 }
 
-TEST_F(QuietInstall, AnUninstallerCutShortIsDeletedAndNeverRegistered) {
-    OnTheSmallDrive drive;
-    const ProductPaths small = productPaths();
-    // The earlier "uninstaller" fills the drive after the installer measured it, leaving room
-    // for the files but not for a copy of the installer.
-    const std::wstring filler = OnTheSmallDrive::fillCommand(roomOnDrive(sampleTree()) + 64 * 1024);
-    writeValue(kUninstallKey, L"UninstallString", filler);
+// A run cut off part way: an upgrade ended while it unpacks (Task Manager, a log-off, a deployment
+// tool's time-out), an upgrade whose drive another program fills while it unpacks, an uninstall
+// ended while it deletes. The earlier version stays complete (an uninstall keeps its entry and the
+// uninstaller it names); the same command then completes, and nothing is left beside the folder.
+TEST_F(QuietInstall, ARunCutOffPartWayIsFinishedByTheNextOne) {
+    const std::wstring bulk = besideModule(L"test-installer-bulk.exe");
+    const std::wstring bulkTree = L"Z:" + [] {
+        wchar_t unixPath[4096] = L"";
+        GetEnvironmentVariableW(L"LEXMORA_BULK_TREE", unixPath, 4096);
+        std::wstring path = unixPath;
+        for (wchar_t& c : path) c = c == L'/' ? L'\\' : c;
+        return path;
+    }();
+    enum class Cut { EndedWhileUnpacking, DriveFilledWhileUnpacking, UninstallEndedWhileDeleting };
+    for (const Cut cut : {Cut::EndedWhileUnpacking, Cut::DriveFilledWhileUnpacking, Cut::UninstallEndedWhileDeleting}) {
+        SCOPED_TRACE(static_cast<int>(cut));
+        OnTheSmallDrive drive;
+        const ProductPaths small = productPaths();
+        const bool uninstall = cut == Cut::UninstallEndedWhileDeleting;
+        ASSERT_EQ(runInstaller(uninstall ? bulk : besideModule(L"test-installer-first.exe")), 0u);
+        endProcessesInFolder(small.installFolder);
+        const ProductSnapshot before = snapshotProduct();
+        const std::wstring command = uninstall ? readString(kUninstallKey, L"UninstallString").value_or(L"") + L" /quiet"
+                                               : L"\"" + bulk + L"\" /quiet";
 
-    EXPECT_EQ(runInstaller(installerUnderTest()), kFailed);
-    EXPECT_TRUE(fileExists(small.program)) << "the files were unpacked";
-    EXPECT_FALSE(fileExists(small.uninstaller)) << "the partial copy is gone";
-    EXPECT_EQ(readValues(kUninstallKey).size(), 1u) << "no entry names a broken program";
-    EXPECT_EQ(readString(kUninstallKey, L"UninstallString"), filler);
-    EXPECT_TRUE(runValuesFor(small.program).empty());
-    EXPECT_FALSE(folderExists(paths.shortcutFolder));
+        RunningProgram run(command);
+        std::unique_ptr<PausedProcess> paused;
+        if (uninstall) {
+            for (int i = 0; i < 20000 && !paused; ++i, Sleep(1)) {
+                if (!fileExists(small.installFolder + L"\\bulk\\399.dat")) paused = std::make_unique<PausedProcess>(run.processId());
+            }
+        } else {
+            paused = pauseWhileUnpacking(run.processId(), small, 60000);
+        }
+        ASSERT_TRUE(paused) << "caught part way";
+        if (cut == Cut::DriveFilledWhileUnpacking) {
+            ASSERT_EQ(runAndWait(OnTheSmallDrive::fillCommand(0)), 0u);
+            paused->resume();
+            EXPECT_EQ(run.exitCode(120000), kFailed);
+            EXPECT_EQ(workFoldersBeside(small), std::vector<std::wstring>{}) << "the staging folder went";
+            OnTheSmallDrive::removeFiller();
+        } else {
+            TerminateProcess(run.handle(), 1);
+            EXPECT_TRUE(run.exitCode(10000).has_value());
+        }
+        if (uninstall) {
+            EXPECT_EQ(readValues(kUninstallKey), before.entry) << "the entry stays until everything else is gone";
+            EXPECT_TRUE(fileExists(small.uninstaller));
+        } else {
+            EXPECT_EQ(differences(before, snapshotProduct()), "") << "the earlier version is as it was";
+        }
+
+        ASSERT_EQ(runAndWait(command, 120000), 0u) << "the same command again";
+        EXPECT_EQ(workFoldersBeside(small), std::vector<std::wstring>{}) << "nothing is left beside the installation folder";
+        EXPECT_FALSE(keyExists(L"Software\\Kelvora\\Lexmora 3 Setup"));
+        std::set<std::wstring> installed = fileSet(small.installFolder);
+        EXPECT_EQ(installed.erase(L"uninstall.exe"), 1u);
+        EXPECT_EQ(installed, uninstall ? std::set<std::wstring>{} : fileSet(bulkTree));
+        EXPECT_EQ(keyExists(kUninstallKey), !uninstall);
+    }
+}
+
+// Where the earlier installation's folder cannot be moved aside (here another program's current
+// folder, left there by that installation's uninstaller), the new version is moved in entry by
+// entry after a moment's wait: a complete installation all the same, without the earlier one's
+// files.
+TEST_F(QuietInstall, AnUpgradeCompletesWhereTheFolderCannotBeMovedAside) {
+    ASSERT_EQ(runInstaller(besideModule(L"test-installer-first.exe")), 0u);
+    endProcessesInFolder(paths.installFolder);
+    const std::wstring holder = besideModule(L"exit_with_code.exe");
+    writeValue(kUninstallKey, L"UninstallString",
+               L"C:\\windows\\system32\\cmd.exe /c start \"\" /D \"" + paths.installFolder + L"\" \"" + holder + L"\" 0 8000");
+
+    EXPECT_EQ(runInstaller(installerUnderTest()), 0u);
+    for (const DWORD id : processesOf(holder)) {
+        HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
+        WaitForSingleObject(process, 20000);
+        CloseHandle(process);
+    }
+    std::set<std::wstring> installed = fileSet(paths.installFolder);
+    EXPECT_EQ(installed.erase(L"uninstall.exe"), 1u);
+    EXPECT_EQ(installed, fileSet(sampleTree())) << "only-in-first.txt went aside";
+    EXPECT_EQ(readFile(paths.uninstaller), readFile(installerUnderTest()));
+    EXPECT_EQ(readValues(kUninstallKey).size(), 11u);
+    EXPECT_EQ(workFoldersBeside(paths), std::vector<std::wstring>{});
 }
 
 }  // namespace

@@ -19,21 +19,21 @@ std::string language = "en";
 
 struct Texts {
     const wchar_t* title;
-    const wchar_t* uninstalling;
+    const wchar_t* firstStatus;
     const wchar_t* installFailed;
     const wchar_t* damaged;
 };
 Texts texts() {
     if (language == "da") {
-        return {L"Lexmora - Installationsprogram", L"Afinstallerer tidligere versioner...",
+        return {L"Lexmora - Installationsprogram", L"Installerer filer...",
                 L"Installationen mislykkedes.\r\n\r\n", L"Installationsprogrammet er beskadiget. Hent det igen."};
     }
     if (language == "de") {
-        return {L"Lexmora - Installationsprogramm", L"Deinstalliert vorherige Versionen...",
+        return {L"Lexmora - Installationsprogramm", L"Dateien werden installiert...",
                 L"Installationsfehler.\r\n\r\n",
                 L"Das Installationsprogramm ist besch\u00e4digt. Laden Sie es erneut herunter."};
     }
-    return {L"Lexmora Installer", L"Uninstalling previous versions...", L"Installation failed.\r\n\r\n",
+    return {L"Lexmora Installer", L"Installing files...", L"Installation failed.\r\n\r\n",
             L"The installer is damaged. Download it again."};
 }
 
@@ -68,7 +68,7 @@ TEST_F(WindowedInstall, RunsBehindAWindowInTheUsersLanguageThatClosesByItself) {
     // The window shows before the worker sets its first status: give it a moment.
     std::wstring statusText;
     for (int i = 0; i < 500 && statusText.empty(); ++i, Sleep(10)) statusText = windowText(status);
-    EXPECT_EQ(statusText, texts().uninstalling);
+    EXPECT_EQ(statusText, texts().firstStatus);
 
     EXPECT_EQ(installer.exitCode(60000), 0u);
     EXPECT_FALSE(IsWindow(window)) << "the window closed by itself";
@@ -135,25 +135,27 @@ TEST_F(WindowedInstall, WithoutALocalApplicationDataFolderTheBoxSaysSo) {
     EXPECT_FALSE(folderExists(L"C:\\Apps"));
 }
 
-// A drive that fills up while the files are written: the box gives the system's reason and,
-// on a line of its own, the file it happened on.
+// A drive that another program fills up while the files are unpacked: the box gives the system's
+// reason and, on a line of its own, the file it happened on, in the staging folder that then goes.
 TEST_F(WindowedInstall, AFullDriveIsNamedWithTheFileItStoppedAt) {
     OnTheSmallDrive drive;
     const ProductPaths small = productPaths();
-    // The earlier "uninstaller" fills the drive after the installer measured it.
-    writeValue(kUninstallKey, L"UninstallString", OnTheSmallDrive::fillCommand(32 * 1024));
+    RunningProgram installer(L"\"" + besideModule(L"test-installer-bulk.exe") + L"\"");
+    std::unique_ptr<PausedProcess> paused = pauseWhileUnpacking(installer.processId(), small, 60000);
+    ASSERT_TRUE(paused);
+    ASSERT_EQ(runAndWait(OnTheSmallDrive::fillCommand(0)), 0u);
+    paused->resume();
 
-    RunningProgram installer(L"\"" + installerUnderTest() + L"\"");
     const auto box = waitForMessageBox(installer.processId(), 60000);
     ASSERT_TRUE(box.has_value());
     const std::wstring reason = std::wstring(texts().installFailed) + systemText(ERROR_DISK_FULL);
     ASSERT_EQ(box->text.substr(0, reason.size()), reason);
     const std::wstring file = box->text.substr(reason.size());
-    EXPECT_EQ(file.rfind(small.installFolder + L"\\", 0), 0u) << narrow(file);
-    EXPECT_TRUE(fileExists(file)) << "the file being written when the drive was full";
+    EXPECT_EQ(file.rfind(small.installFolder + L".new-", 0), 0u) << narrow(file);
     clickButton(box->box, IDOK);
     EXPECT_EQ(installer.exitCode(30000), 0u);
-    EXPECT_FALSE(fileExists(small.uninstaller));
+    EXPECT_FALSE(folderExists(small.installFolder));
+    EXPECT_EQ(workFoldersBeside(small), std::vector<std::wstring>{});
 }
 
 // One installer at a time: a second one waits for the first, its window showing its first status
@@ -172,7 +174,7 @@ TEST_F(WindowedInstall, ASecondInstallerWaitsForTheFirstShowingItsStatus) {
     HWND status = FindWindowExW(window, nullptr, L"Static", nullptr);
     std::wstring statusText;
     for (int i = 0; i < 500 && statusText.empty(); ++i, Sleep(10)) statusText = windowText(status);
-    EXPECT_EQ(statusText, texts().uninstalling);
+    EXPECT_EQ(statusText, texts().firstStatus);
     EXPECT_FALSE(first.exitCode(0).has_value()) << "the first one is still at work";
 
     EXPECT_EQ(first.exitCode(60000), 0u);

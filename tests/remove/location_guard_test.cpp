@@ -7,6 +7,7 @@
 #include <string>
 
 #include "install/autostart_match.h"
+#include "remove/work_folder_rules.h"
 
 namespace swiftsetup {
 namespace {
@@ -152,6 +153,45 @@ TEST(JudgeInstallLocation, SharesAndFoldersWhoseLinksCannotBeFollowedAreRefused)
     facts = factsFor("E:\\Mirror", false);
     facts.resolvedForms.push_back(facts.ownInstallFolder);
     EXPECT_EQ(judgeInstallLocation(facts), LocationVerdict::Removable);
+}
+
+}  // namespace
+}  // namespace swiftsetup
+
+namespace swiftsetup {
+namespace {
+
+// A folder an earlier run of ours worked in is known by its record and its marker, never by its
+// name alone.
+TEST(WorkFolderRules, OnlyARecordedMarkedFolderOfOurNamingIsRemoved) {
+    const std::string folder = "C:\\Users\\bo\\AppData\\Local\\Apps\\Lexmora 3";
+    const std::string staging = workFolderPath(folder, WorkFolderKind::Staging, 0x1f2e3d4c);
+    EXPECT_EQ(staging, folder + ".new-1f2e3d4c");
+    EXPECT_EQ(workFolderPath(folder, WorkFolderKind::Aside, 7), folder + ".old-00000007");
+    for (const std::string& name : {folder, folder + ".new-1f2e3d4", folder + ".new-1F2E3D4C", folder + ".tmp-1f2e3d4c",
+                                    std::string("C:\\.new-1f2e3d4c"), folder + ".new-1f2e3d4c\\x", folder + "\\.new-12345678",
+                                    folder + ".new-1f2e3d4c\\..\\..\\Documents"}) {
+        EXPECT_FALSE(isWorkFolderPath(name)) << name;
+    }
+    EXPECT_TRUE(isWorkFolderPath(staging));
+    const WorkFolderFacts ours{staging, "AB12", true, false, false, workFolderMarkerText("AB12")};
+    EXPECT_EQ(judgeWorkFolder(ours), WorkFolderVerdict::Remove);
+    auto changed = [&](auto change) {
+        WorkFolderFacts facts = ours;
+        change(facts);
+        return judgeWorkFolder(facts);
+    };
+    EXPECT_EQ(changed([](WorkFolderFacts& f) { f.marker = std::nullopt; }), WorkFolderVerdict::Forget);
+    EXPECT_EQ(changed([](WorkFolderFacts& f) { f.marker = workFolderMarkerText("AB13"); }), WorkFolderVerdict::Forget);
+    EXPECT_EQ(changed([](WorkFolderFacts& f) { f.recordedToken.clear(); f.marker = workFolderMarkerText(""); }),
+              WorkFolderVerdict::Forget);
+    EXPECT_EQ(changed([](WorkFolderFacts& f) { f.isLink = true; }), WorkFolderVerdict::Forget);
+    EXPECT_EQ(changed([](WorkFolderFacts& f) { f.isFolder = false; }), WorkFolderVerdict::Forget);
+    EXPECT_EQ(changed([&](WorkFolderFacts& f) { f.recordedPath = folder; }), WorkFolderVerdict::Forget)
+        << "the installation folder itself is never a work folder";
+    EXPECT_EQ(changed([](WorkFolderFacts& f) { f.recordedPath = "C:\\Users\\bo\\Documents"; }), WorkFolderVerdict::Forget);
+    EXPECT_EQ(changed([](WorkFolderFacts& f) { f.marker = std::nullopt; f.isEmpty = true; }), WorkFolderVerdict::Remove)
+        << "an empty folder loses nothing";
 }
 
 }  // namespace

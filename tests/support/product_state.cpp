@@ -4,6 +4,7 @@
 #include <psapi.h>
 #include <shlwapi.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include "tests/support/test_support.h"
 
@@ -330,6 +331,8 @@ std::wstring OnTheSmallDrive::fillCommand(uint64_t leave) {
     return L"\"" + besideModule(L"fill_disk.exe") + L"\" " + kFiller + L" " + std::to_wstring(leave);
 }
 
+void OnTheSmallDrive::removeFiller() { DeleteFileW(kFiller); }
+
 uint64_t roomOnDrive(const std::wstring& folder) {
     uint64_t room = 0;
     for (const std::wstring& file : filesBelow(folder)) {
@@ -338,9 +341,59 @@ uint64_t roomOnDrive(const std::wstring& folder) {
     return room;
 }
 
+PausedProcess::PausedProcess(DWORD processId) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != processId) continue;
+        HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID);
+        if (thread != nullptr && SuspendThread(thread) != static_cast<DWORD>(-1)) threads_.push_back(thread);
+    }
+    CloseHandle(snapshot);
+}
+
+void PausedProcess::resume() {
+    for (HANDLE thread : threads_) {
+        ResumeThread(thread);
+        CloseHandle(thread);
+    }
+    threads_.clear();
+}
+
+std::unique_ptr<PausedProcess> pauseWhileUnpacking(DWORD processId, const ProductPaths& paths, DWORD timeoutMs) {
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    while (GetTickCount64() < end) {
+        for (const std::wstring& folder : workFoldersBeside(paths)) {
+            if (folder.find(L".new-") == std::wstring::npos || fileExists(folder + L"\\uninstall.exe")) continue;
+            if (filesBelow(folder).size() < 3) continue;  // the marker and a file or two: well under way
+            auto paused = std::make_unique<PausedProcess>(processId);
+            if (!fileExists(folder + L"\\uninstall.exe")) return paused;
+        }
+        Sleep(1);
+    }
+    return nullptr;
+}
+
+std::vector<std::wstring> workFoldersBeside(const ProductPaths& paths) {
+    std::vector<std::wstring> folders;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((paths.installFolder + L".*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return folders;
+    do {
+        // The pattern also matches the installation folder itself, which has no dot.
+        if (std::wstring(found.cFileName).find(L'.') != std::wstring::npos) {
+            folders.push_back(paths.localAppData + L"\\Apps\\" + found.cFileName);
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return folders;
+}
+
 void resetProductState() {
     const ProductPaths paths = productPaths();
     endProcessesInFolder(paths.installFolder);
+    for (const std::wstring& folder : workFoldersBeside(paths)) deleteTree(folder);
     deleteTree(paths.installFolder);
     RemoveDirectoryW((paths.localAppData + L"\\Apps").c_str());  // only when empty
     deleteTree(paths.shortcutFolder);

@@ -92,6 +92,27 @@ std::vector<DWORD> processesOf(const std::wstring& program);
 // Ends them and waits until they are gone.
 void endProcessesInFolder(const std::wstring& folder);
 
+// A process with every thread suspended, so that a test can cut a run off at a chosen point or
+// change the machine under it; resumed when the object goes, unless it was ended meanwhile.
+class PausedProcess {
+public:
+    explicit PausedProcess(DWORD processId);
+    ~PausedProcess() { resume(); }
+    PausedProcess(const PausedProcess&) = delete;
+    PausedProcess& operator=(const PausedProcess&) = delete;
+    void resume();
+
+private:
+    std::vector<HANDLE> threads_;
+};
+
+// The installer of that process id paused while it unpacks into its staging folder (a file there,
+// its uninstaller not yet); nothing when it did not get there within the time.
+std::unique_ptr<PausedProcess> pauseWhileUnpacking(DWORD processId, const ProductPaths& paths, DWORD timeoutMs);
+
+// The work folders beside the installation folder ("Lexmora 3.new-...", "Lexmora 3.old-...").
+std::vector<std::wstring> workFoldersBeside(const ProductPaths& paths);
+
 // Everything of the product a user has, to compare before and after something that must change
 // none of it: every file of the installation folder and of the shortcut folder with its bytes, the
 // uninstall entry, the autostart values, and the programs running from the folder.
@@ -132,6 +153,8 @@ public:
     OnTheSmallDrive& operator=(const OnTheSmallDrive&) = delete;
     // fill_disk's command line that leaves the drive this many bytes.
     static std::wstring fillCommand(uint64_t leave);
+    // Gives back what fillCommand took.
+    static void removeFiller();
 
 private:
     std::optional<RedirectedShellFolder> redirect_;
@@ -140,7 +163,7 @@ private:
 // What the files below a folder take on a drive of 4 KiB clusters.
 uint64_t roomOnDrive(const std::wstring& folder);
 
-// A clean user: no installation folder (nor an empty "Apps" above it), no uninstall entry, no Run
+// A clean user: no installation folder (nor an empty "Apps" above it, nor work folders beside it), no uninstall entry, no Run
 // value of ours, no Start-menu folder, no bootstrap key, no program of ours running.
 void resetProductState();
 
