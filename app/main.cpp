@@ -7,15 +7,50 @@
 
 #include "app/command_line.h"
 #include "install/installer.h"
+#include "install/product.h"
+#include "platform/account.h"
 #include "platform/dll_hardening.h"
 #include "platform/handles.h"
+#include "platform/log_file.h"
+#include "platform/paths.h"
+#include "platform/text_conversion.h"
 #include "text/translate.h"
 #include "ui/dummy_interface.h"
 #include "ui/dummy_logger.h"
+#include "ui/file_logger.h"
 #include "ui/graphical_interface.h"
 
+namespace {
+
+using namespace swiftsetup;
+
+// The log the command line asks for; a log that cannot be opened is the run's first failure.
+std::unique_ptr<Logger> openLog(const RunMode& mode, Installer& installer) {
+    if (!mode.log) return std::make_unique<DummyLogger>();
+    uint32_t error = ERROR_SUCCESS;
+    LogFile file = mode.logPath ? LogFile::replace(wideToUtf8(mode.logPath->c_str(), -1), error)
+                                : LogFile::createNewInTemporaryFolder(product::kLogName, error);
+    if (!file.valid()) {
+        installer.startFailure = Failure{Step::LogFile, error != ERROR_SUCCESS ? error : ERROR_PATH_NOT_FOUND, file.path()};
+        return std::make_unique<DummyLogger>();
+    }
+    return std::make_unique<FileLogger>(std::move(file));
+}
+
+// Who and what this run is, first in the log.
+void logRun(Logger& log, const RunMode& mode) {
+    const AccountFacts account = accountFacts();
+    log.log(kLogEvent, std::string(product::kName) + " installer " + product::kVersion);
+    log.log(kLogEvent, "program: " + modulePath());
+    log.log(kLogEvent, "command line: " + wideToUtf8(GetCommandLineW(), -1));
+    log.log(kLogEvent, std::string("mode: ") + (mode.quiet ? "quiet " : "windowed ") + (mode.uninstall ? "uninstall" : "install"));
+    log.log(kLogEvent, "Windows " + windowsVersion());
+    log.log(kLogEvent, "user: " + account.name + " (" + account.sid + ")" + (account.elevated ? ", elevated" : ", not elevated"));
+}
+
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    using namespace swiftsetup;
     restrictDllSearchPath();
 
     // The arguments; argument 0 is the program and never a switch.
@@ -36,15 +71,18 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         frontEnd = std::make_unique<GraphicalInterface>(title, *installer);
     }
 
-    auto logger = std::make_unique<DummyLogger>();
+    std::unique_ptr<Logger> logger = openLog(mode, *installer);
+    logRun(*logger, mode);
     const bool succeeded = mode.uninstall ? frontEnd->uninstall(*logger) : frontEnd->install(*logger);
 
     // Teardown in this order: the front end refers to the Installer, and the Installer holds the
     // lock that keeps a second installer waiting until this one is done.
     frontEnd.reset();
+    const int exitCode = succeeded ? 0 : -1;
+    logger->log(kLogEvent, "exit code " + std::string(exitCode == 0 ? "0" : "-1"));
     logger.reset();
     installer.reset();
 
     // Only a quiet run can report failure; a windowed run's operation returns true.
-    return succeeded ? 0 : -1;
+    return exitCode;
 }

@@ -8,6 +8,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <optional>
 #include <string>
 
 #include "install/autostart.h"
@@ -24,6 +25,7 @@
 #include "remove/process_termination.h"
 #include "remove/tree_claim.h"
 #include "remove/work_folders.h"
+#include "text/digits.h"
 #include "text/translate.h"
 #include "ui/interface.h"
 
@@ -34,24 +36,25 @@ constexpr int kPayloadResource = 256;  // both its type and its name
 
 std::string text(const char* key) { return translate(key); }
 
+std::string number(uint64_t value) { return digitsOf(value); }
+
 // Why this payload cannot be installed into the folder, or nothing: the payload did not load, a
 // chunk is framed wrongly, its digest does not match, or the drive cannot hold its files and
 // the uninstaller besides.
-bool checkBeforeInstall(const PayloadExtractor& payload, const std::string& installFolder,
-                        uint64_t ownSize, std::string& problem) {
+std::optional<Failure> checkBeforeInstall(Installer& installer, const PayloadExtractor& payload,
+                                          const std::string& installFolder, uint64_t ownSize) {
     if (payload.payloadData() == nullptr) {
-        problem = payload.errorText();
-        return false;
+        Failure failure = payload.failure();
+        failure.step = Step::PayloadCheck;
+        return failure;
     }
     const PayloadSurvey survey = surveyPayload(payload.payloadData(), payload.payloadSize());
-    if (survey.fault != PayloadFault::None) {
-        problem = text(faultMessageKey(survey.fault));
-        return false;
-    }
-    if (survey.digestMismatch) {
-        problem = text("#extractor_digest_mismatch");
-        return false;
-    }
+    if (survey.fault != PayloadFault::None) return Failure{Step::PayloadCheck, 0, {}, faultMessageKey(survey.fault)};
+    if (survey.digestMismatch) return Failure{Step::PayloadCheck, 0, {}, "#extractor_digest_mismatch"};
+    uint64_t unpacked = 0;
+    for (const uint64_t size : survey.fileSizes) unpacked += size;
+    installer.note("payload: " + number(payload.payloadSize()) + " bytes, whole; " + number(survey.fileSizes.size()) +
+                   " files of " + number(unpacked) + " bytes");
     // The new version is unpacked beside the earlier one, which goes only afterwards: room for
     // all of it, with the uninstaller, while the earlier version is still there. The install
     // cannot take more than that, and in the end takes less.
@@ -60,21 +63,22 @@ bool checkBeforeInstall(const PayloadExtractor& payload, const std::string& inst
         std::vector<uint64_t> files = survey.fileSizes;
         files.push_back(ownSize);
         files.push_back(workFolderMarkerText(std::string(32, '0')).size());  // the staging folder's marker
-        if (roomForFiles(files, space->clusterBytes) > space->freeBytes) {
-            problem = systemErrorTextAt(ERROR_DISK_FULL, installFolder);
-            return false;
-        }
+        const uint64_t needed = roomForFiles(files, space->clusterBytes);
+        installer.note("drive: " + number(needed) + " bytes needed, " + number(space->freeBytes) + " free");
+        if (needed > space->freeBytes) return Failure{Step::DriveSpace, ERROR_DISK_FULL, installFolder};
     }
-    return true;
+    return std::nullopt;
 }
 
 // Every file and folder in the folder can be removed or replaced now, after a short wait for
-// what others hold for a moment; otherwise why not, naming what is held.
-bool proveRemovable(const std::string& folder, const std::string& ownFile, std::string& problem) {
-    const TreeClaim claim = claimTree(folder, ownFile, GetTickCount64() + kHoldWaitMs);
-    if (!claim.held()) return true;
-    problem = systemErrorTextAt(claim.held()->error, claim.held()->path);
-    return false;
+// what others hold for a moment; otherwise what is held, and why.
+std::optional<Failure> proveRemovable(Installer& installer, const std::string& folder, const std::string& ownFile) {
+    const uint64_t start = GetTickCount64();
+    const TreeClaim claim = claimTree(folder, ownFile, start + kHoldWaitMs);
+    if (claim.held()) return Failure{Step::Claim, claim.held()->error, claim.held()->path};
+    installer.note("claim: " + number(claim.entryCount()) + " entries can go, proved in " +
+                   number(GetTickCount64() - start) + " ms");
+    return std::nullopt;
 }
 
 // What the earlier installation has before anything removes it: whether it is registered, and
@@ -122,26 +126,23 @@ bool Installer::install(Interface& ui, Logger& log) {
     CoInitialize(nullptr);
     frontEnd = &ui;
     logger = &log;
-    const std::string failedText = text("#installer_install_files_error_message");
-    const std::string failedTitle = text("#installer_install_files_error_title");
+    if (const std::optional<Failure> refused = refusal()) return fail(*refused);
 
     // Where everything goes. Without a local application data folder the paths would hang off
     // the drive root: stop before anything is written.
     const std::string localAppData = shellFolderPath(CSIDL_LOCAL_APPDATA);
-    if (localAppData.empty()) {
-        ui.showError(failedText + systemErrorText(ERROR_PATH_NOT_FOUND), failedTitle);
-        return false;
-    }
+    if (localAppData.empty()) return fail({Step::LocalAppData, ERROR_PATH_NOT_FOUND, {}});
     const std::string installFolder = localAppData + product::kInstallFolderSuffix;
     const std::string programPath = installFolder + product::kProgramFile;
+    note("installation folder: " + installFolder);
 
     // One installer or uninstaller at a time: a second one waits here, showing this status.
     ui.setStatus(text("#installer_status_installing_files"));
-    runLock.acquire(product::kInstanceLockName, product::kInstanceRunVariable);
+    acquireLock();
 
     // What a run of ours that was cut off left beside the installation goes first; a program that
     // is part of another run (an earlier uninstaller an install runs) leaves that run's own alone.
-    if (runLock.heldHere()) removeLeftoverWorkFolders();
+    if (runLock.heldHere()) noteLeftovers(removeLeftoverWorkFolders());
 
     // This program and its payload, proved whole, and room for both, before anything changes: a
     // damaged download or a full drive must not cost the user the version that works.
@@ -150,10 +151,8 @@ bool Installer::install(Interface& ui, Logger& log) {
     HMODULE module = GetModuleHandleW(nullptr);
     PayloadExtractor extractor(module, FindResourceW(module, MAKEINTRESOURCEW(kPayloadResource),
                                                      MAKEINTRESOURCEW(kPayloadResource)));
-    std::string problem;
-    if (!checkBeforeInstall(extractor, installFolder, ownSize, problem)) {
-        ui.showError(failedText + problem, failedTitle);
-        return false;
+    if (const std::optional<Failure> failure = checkBeforeInstall(*this, extractor, installFolder, ownSize)) {
+        return fail(*failure);
     }
 
     // The new version, whole and on the disk, in a folder of its own beside the earlier one. Until
@@ -162,15 +161,15 @@ bool Installer::install(Interface& ui, Logger& log) {
     const std::string appsFolder = installFolder.substr(0, installFolder.find_last_of('\\'));
     const bool appsFolderIsNew = !folderExists(appsFolder) && ensureFolder(appsFolder) == ERROR_SUCCESS;
     WorkFolder staging = WorkFolder::create(installFolder, WorkFolderKind::Staging);
-    auto giveUp = [&](const std::string& message, const std::string& title) {
+    auto giveUp = [&](const Failure& failure) {
         staging.remove();
         if (appsFolderIsNew) RemoveDirectoryW(utf8ToWide(appsFolder).c_str());  // only when empty
-        ui.showError(message, title);
-        return false;
+        return fail(failure);
     };
-    if (!staging.valid()) return giveUp(failedText + systemErrorTextAt(staging.error(), installFolder), failedTitle);
-    if (!stageNewVersion(*this, extractor, staging.path(), ownFile, ownSize, problem)) {
-        return giveUp(failedText + problem, failedTitle);
+    if (!staging.valid()) return giveUp({Step::Staging, staging.error(), installFolder});
+    note("staging folder: " + staging.path());
+    if (const std::optional<Failure> failure = stageNewVersion(*this, extractor, staging.path(), ownFile, ownSize)) {
+        return giveUp(*failure);
     }
 
     // The earlier installation's uninstaller deletes the whole folder, the user's own files in
@@ -179,9 +178,10 @@ bool Installer::install(Interface& ui, Logger& log) {
     // program are ended, and every file and folder proved removable, before anything is removed.
     // The proof is given back unchanged, for that uninstaller to delete.
     ui.setStatus(text("#installer_status_uninstalling"));
-    terminateProcessesByPath(programPath);
-    terminateProcessesByPath(installFolder + product::kChatProgramFile);
-    if (!proveRemovable(installFolder, ownFile, problem)) return giveUp(failedText + problem, failedTitle);
+    const uint32_t ended = terminateProcessesByPath(programPath) +
+                           terminateProcessesByPath(installFolder + product::kChatProgramFile);
+    if (ended != 0) note("running programs of the installation ended: " + number(ended));
+    if (const std::optional<Failure> failure = proveRemovable(*this, installFolder, ownFile)) return giveUp(*failure);
 
     // Earlier versions: Windows Installer products of both upgrade codes, then an earlier
     // installation of this program through its own uninstaller, run quietly. A removal that fails
@@ -189,44 +189,53 @@ bool Installer::install(Interface& ui, Logger& log) {
     // fails after taking part of it (an earlier build deletes as it goes) has already cost the
     // user the version that works: the complete new one is moved in instead.
     const EarlierInstallation earlier = EarlierInstallation::look(installFolder);
+    note(earlier.registered ? "earlier installation: registered, " + number(earlier.files.size()) + " files"
+                            : "earlier installation: none registered");
     if (!removeMsiProducts(product::kUpgradeCodes[0]) || !removeMsiProducts(product::kUpgradeCodes[1]) ||
         !runPreviousUninstaller(product::kName, product::kPreviousUninstallerArguments)) {
-        if (earlier.stillWhole()) {
-            return giveUp(text("#installer_uninstall_error_message"), text("#installer_uninstall_error_title"));
-        }
+        if (earlier.stillWhole()) return giveUp({Step::EarlierVersions, 0, {}});
+        note("the removal failed after taking part of the earlier installation: the new version goes in");
     }
 
     // The switch. Should it fail (an entry held beyond the wait), the staged version stays beside,
     // recorded, and the next install starts afresh.
-    if (!moveIntoPlace(staging, installFolder, earlier.registered, problem)) {
-        ui.showError(failedText + problem, failedTitle);
-        return false;
+    if (const std::optional<Failure> failure = moveIntoPlace(*this, staging, installFolder, earlier.registered)) {
+        return fail(*failure);
     }
 
     // The entry in the list of installed programs.
     const std::string uninstallerPath = installFolder + product::kUninstallerFile;
     writeUninstallEntry(installFolder, programPath, uninstallerPath, extractor.payloadSize() + ownSize);
+    note(std::string("uninstall entry written: HKEY_CURRENT_USER\\") + product::kUninstallKey);
 
     // The previous major version's bootstrap key loses its pointers to the old program.
     ui.setStatus("Updating registry...");
     {
         const RegistryKey bootstrap = currentUser().open(product::kBootstrapKey, KeyAccess::Write);
-        bootstrap.deleteValue("path");
-        bootstrap.deleteValue("revision");
+        if (bootstrap.deleteValue("path")) note("bootstrap value deleted: path");
+        if (bootstrap.deleteValue("revision")) note("bootstrap value deleted: revision");
     }
 
     // Exactly one autostart value for the program, under our own name.
-    removeAutostartEntries(programPath);
-    currentUser().open(product::kRunKey, KeyAccess::Write).setString(product::kName, programPath);
+    if (!removeAutostartEntries(programPath)) note("an earlier autostart value of the program could not be deleted");
+    const bool autostart = currentUser().open(product::kRunKey, KeyAccess::Write).setString(product::kName, programPath);
+    note(std::string(autostart ? "autostart value written: " : "autostart value could not be written: ") + product::kName +
+         " = " + programPath);
 
     ui.setStatus(text("#installer_status_installing_shortcuts"));
-    createStartMenuShortcut(programPath, product::kProgramShortcut);
-    createStartMenuShortcut(installFolder + product::kChatProgramFile, product::kChatShortcut);
+    for (const auto& [target, name] : {std::pair{programPath, product::kProgramShortcut},
+                                       std::pair{installFolder + product::kChatProgramFile, product::kChatShortcut}}) {
+        const std::string shortcut = createStartMenuShortcut(target, name);
+        note(shortcut.empty() ? std::string("shortcut could not be made: ") + (name + 1) : "shortcut: " + shortcut);
+    }
 
     ui.setStatus(text("#installer_status_launching_application"));
-    startProcess("\"" + programPath + "\" " + product::kLaunchArgument);
+    if (!startProcess("\"" + programPath + "\" " + product::kLaunchArgument)) {
+        note("the application could not be started: system error " + number(GetLastError()));
+    }
 
     // The extractor, and with it the payload resource, goes with this scope.
+    note("installed");
     return true;
 }
 

@@ -4,12 +4,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/instance_lock.h"
 #include "remove/guid_packing.h"
 #include "remove/tree_listing.h"
+#include "remove/work_folders.h"
+#include "text/failure.h"
 
 namespace swiftsetup {
 
@@ -39,6 +42,22 @@ public:
     bool startProcess(const std::string& commandLine);
     bool runProcess(const std::string& commandLine, uint32_t* exitCode);
 
+    // Reports a failure, once, where the sequence gives up: its lines in the log (the step, the
+    // system's error with its number and text, the path, and the text of the box) and the box
+    // itself. Always false, the sequence's result.
+    bool fail(const Failure& failure);
+    // One line of the run's story in the log.
+    void note(const std::string& text);
+    // Why this run must not begin at all, before it changes anything: a log that cannot be
+    // written (set by the entry point), or an account that is no user's. Checked first by both
+    // sequences.
+    std::optional<Failure> refusal() const;
+    // Takes the lock for the run (runLock), telling the log how.
+    void acquireLock();
+    // Tells the log what work folders of cut-off runs were found.
+    void noteLeftovers(const LeftoverWorkFolders& leftovers);
+
+    std::optional<Failure> startFailure;  // set by the entry point
     Interface* frontEnd = nullptr;  // not owned
     Logger* logger = nullptr;       // not owned
     uint32_t progressBase = 0;      // added by copyProgress to its numbers

@@ -43,6 +43,7 @@ inline constexpr wchar_t kInstanceLockName[] = L"Lexmora Installer";
 inline constexpr wchar_t kInstanceRunVariable[] = L"LEXMORA_INSTALLER_RUN";
 
 inline constexpr char kPreviousUninstallerArguments[] = "/quiet";
+inline constexpr char kLogName[] = "Lexmora-setup";  // "/log": <temporary folder>\Lexmora-setup-<date>-<n>.log
 inline constexpr char kLaunchArgument[] = "--safe-mode";
 
 }  // namespace swiftsetup::product

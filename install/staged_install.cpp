@@ -14,6 +14,7 @@
 #include "platform/paths.h"
 #include "platform/text_conversion.h"
 #include "remove/tree_claim.h"
+#include "text/digits.h"
 #include "text/translate.h"
 #include "ui/copy_progress.h"
 #include "ui/interface.h"
@@ -41,8 +42,8 @@ uint32_t untilNotHeld(uint64_t deadline, const std::function<uint32_t()>& attemp
 
 // This program becomes the uninstaller. A copy cut short (a drive filled up meanwhile) would be a
 // program that cannot start: it counts as a failed write, and it is not flushed.
-bool copyUninstaller(Installer& installer, const std::string& ownFile, uint64_t ownSize,
-                     const std::string& uninstallerPath, std::string& problem) {
+std::optional<Failure> copyUninstaller(Installer& installer, const std::string& ownFile, uint64_t ownSize,
+                                       const std::string& uninstallerPath) {
     uint32_t error = ERROR_SUCCESS;
     if (!CopyFileExW(utf8ToWide(ownFile).c_str(), utf8ToWide(uninstallerPath).c_str(), &copyProgress, &installer,
                      nullptr, COPY_FILE_ALLOW_DECRYPTED_DESTINATION)) {
@@ -52,9 +53,9 @@ bool copyUninstaller(Installer& installer, const std::string& ownFile, uint64_t 
     } else {
         error = flushToDisk(uninstallerPath);
     }
-    if (error == ERROR_SUCCESS) return true;
-    problem = systemErrorTextAt(error, uninstallerPath);
-    return false;
+    if (error != ERROR_SUCCESS) return Failure{Step::UninstallerCopy, error, uninstallerPath};
+    installer.note("uninstaller copied and flushed: " + uninstallerPath + ", " + digitsOf(ownSize) + " bytes");
+    return std::nullopt;
 }
 
 bool entryExists(const std::string& path) { return GetFileAttributesW(utf8ToWide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -69,8 +70,8 @@ bool moveAside(AsideFolder& aside, const std::string& entry) {
 
 // Moves every staged entry into installFolder, replacing an entry of the same name; what stands
 // in the way is moved aside first. The staging folder's own marker stays behind.
-bool mergeInto(const std::string& staged, const std::string& installFolder, AsideFolder& aside,
-               std::set<std::string>& placed, std::string& problem) {
+std::optional<Failure> mergeInto(const std::string& staged, const std::string& installFolder, AsideFolder& aside,
+                                 std::set<std::string>& placed) {
     const TreeListing listing = listTreeOnDisk(staged);
     const uint64_t deadline = GetTickCount64() + kHoldWaitMs;
     // Folders outermost first, so that each file finds its folder.
@@ -87,10 +88,7 @@ bool mergeInto(const std::string& staged, const std::string& installFolder, Asid
         }
         uint32_t error = ensureFolder(target);
         if (error != ERROR_SUCCESS && moveAside(aside, target)) error = ensureFolder(target);
-        if (error != ERROR_SUCCESS) {
-            problem = systemErrorTextAt(error, target);
-            return false;
-        }
+        if (error != ERROR_SUCCESS) return Failure{Step::Switch, error, target};
     }
     for (const std::string& file : listing.files) {
         const std::string name = relativeTo(staged, file);
@@ -102,34 +100,28 @@ bool mergeInto(const std::string& staged, const std::string& installFolder, Asid
             if (moved != ERROR_SUCCESS && entryExists(target) && moveAside(aside, target)) return moveEntry(file, target, true);
             return moved;
         });
-        if (error != ERROR_SUCCESS) {
-            problem = systemErrorTextAt(error, target);
-            return false;
-        }
+        if (error != ERROR_SUCCESS) return Failure{Step::Switch, error, target};
         placed.insert(name);
     }
-    return true;
+    return std::nullopt;
 }
 
 }  // namespace
 
-bool stageNewVersion(Installer& installer, PayloadExtractor& payload, const std::string& staging,
-                     const std::string& ownFile, uint64_t ownSize, std::string& problem) {
-    if (!payload.extract(staging, installer.frontEnd, 0, static_cast<uint32_t>(ownSize))) {
-        problem = payload.errorText();
-        return false;
-    }
+std::optional<Failure> stageNewVersion(Installer& installer, PayloadExtractor& payload, const std::string& staging,
+                                       const std::string& ownFile, uint64_t ownSize) {
+    const uint64_t start = GetTickCount64();
+    if (!payload.extract(staging, installer.frontEnd, 0, static_cast<uint32_t>(ownSize))) return payload.failure();
+    installer.note("unpacked, flushed and closed in " + digitsOf(GetTickCount64() - start) + " ms");
     installer.frontEnd->setStatus(translate("#installer_status_installing_uninstaller"));
     installer.progressBase = payload.payloadSize();
-    return copyUninstaller(installer, ownFile, ownSize, staging + product::kUninstallerFile, problem);
+    return copyUninstaller(installer, ownFile, ownSize, staging + product::kUninstallerFile);
 }
 
-bool moveIntoPlace(WorkFolder& staging, const std::string& installFolder, bool remainsAreOld, std::string& problem) {
+std::optional<Failure> moveIntoPlace(Installer& installer, WorkFolder& staging, const std::string& installFolder,
+                                     bool remainsAreOld) {
     // Proved complete when it was made; a staging folder that is gone since is no version at all.
-    if (!folderExists(staging.path())) {
-        problem = systemErrorTextAt(ERROR_PATH_NOT_FOUND, staging.path());
-        return false;
-    }
+    if (!folderExists(staging.path())) return Failure{Step::Switch, ERROR_PATH_NOT_FOUND, staging.path()};
     const uint64_t deadline = GetTickCount64() + kHoldWaitMs;
     AsideFolder aside(installFolder);
     // The remains out of the way, in one step; the marker they get on the way proves them ours
@@ -137,21 +129,29 @@ bool moveIntoPlace(WorkFolder& staging, const std::string& installFolder, bool r
     if (remainsAreOld && folderExists(installFolder)) {
         WorkFolder& remains = aside.folder();
         remains = WorkFolder::reserveFor(installFolder);
-        if (remains.valid() &&
-            untilNotHeld(deadline, [&] { return moveEntry(installFolder, remains.path(), false); }) != ERROR_SUCCESS) {
+        const uint32_t error =
+            remains.valid() ? untilNotHeld(deadline, [&] { return moveEntry(installFolder, remains.path(), false); }) : 0;
+        if (error != ERROR_SUCCESS) {
+            installer.note("the earlier installation's folder cannot be moved aside: system error " + digitsOf(error));
             remains.abandon(installFolder);
         }
     }
     // The switch: one rename.
-    if (!folderExists(installFolder) &&
-        untilNotHeld(deadline, [&] { return moveEntry(staging.path(), installFolder, false); }) == ERROR_SUCCESS) {
-        staging.becomes(installFolder);
-        aside.folder().remove();  // what stays is removed by a later run
-        return true;
+    if (!folderExists(installFolder)) {
+        const uint32_t error = untilNotHeld(deadline, [&] { return moveEntry(staging.path(), installFolder, false); });
+        if (error == ERROR_SUCCESS) {
+            staging.becomes(installFolder);
+            installer.note("moved into place: " + installFolder);
+            const bool removed = aside.folder().remove();  // what stays is removed by a later run
+            if (!removed) installer.note("left for a later run: " + aside.folder().path());
+            return std::nullopt;
+        }
+        installer.note("the staging folder cannot be renamed: system error " + digitsOf(error));
     }
     // Entry by entry.
     std::set<std::string> placed;
-    if (!mergeInto(staging.path(), installFolder, aside, placed, problem)) return false;
+    if (const std::optional<Failure> failure = mergeInto(staging.path(), installFolder, aside, placed)) return failure;
+    installer.note("moved into place entry by entry: " + digitsOf(placed.size()) + " files");
     staging.remove();
     if (remainsAreOld) {
         // What the earlier uninstaller left and the new version does not have.
@@ -160,7 +160,7 @@ bool moveIntoPlace(WorkFolder& staging, const std::string& installFolder, bool r
         }
     }
     aside.folder().remove();
-    return true;
+    return std::nullopt;
 }
 
 }  // namespace swiftsetup

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "payload/chunk_walker.h"
-#include "text/translate.h"
+#include "text/catalogue.h"
 #include "ui/interface.h"
 
 namespace swiftsetup {
@@ -33,7 +33,7 @@ PayloadExtractor::PayloadExtractor(HMODULE module, HRSRC resource)
     if (resource_ != nullptr) data_ = static_cast<const uint8_t*>(LockResource(resource_));
     if (data_ == nullptr) {
         errorCode_ = ExtractorError::ResourceLoadFailed;
-        errorText_ = systemErrorText(GetLastError());
+        failure_ = Failure{Step::Unpacking, GetLastError(), {}};
         return;
     }
     size_ = SizeofResource(module, resource);
@@ -86,7 +86,9 @@ bool PayloadExtractor::extract(const std::string& targetFolder, Interface* front
     return errorCode_ == ExtractorError::None;
 }
 
-std::string PayloadExtractor::errorText() const { return errorText_; }
+std::string PayloadExtractor::errorText() const {
+    return failureReason(failure_, languageForLocale(GetUserDefaultLCID()), systemErrorText(failure_.systemError));
+}
 ExtractorError PayloadExtractor::errorCode() const { return errorCode_; }
 uint32_t PayloadExtractor::payloadSize() const { return size_; }
 
@@ -94,14 +96,16 @@ void PayloadExtractor::reportProgress(uint32_t consumed) {
     if (frontEnd_ != nullptr) frontEnd_->setProgress(progressBase_ + consumed, progressExtra_ + size_);
 }
 
-bool PayloadExtractor::fail(ExtractorError code, std::string text) {
+bool PayloadExtractor::fail(ExtractorError code, uint32_t systemError, std::string path) {
     errorCode_ = code;
-    errorText_ = std::move(text);
+    failure_ = Failure{Step::Unpacking, systemError, std::move(path)};
     return false;
 }
 
 bool PayloadExtractor::failWithKey(ExtractorError code, const char* messageKey) {
-    return fail(code, translate(messageKey));
+    errorCode_ = code;
+    failure_ = Failure{Step::Unpacking, 0, {}, messageKey};
+    return false;
 }
 
 bool PayloadExtractor::handleDataChunk(const Block& block) {
@@ -112,9 +116,9 @@ bool PayloadExtractor::handleDataChunk(const Block& block) {
     DWORD written = 0;
     const DWORD length = static_cast<DWORD>(block.length);
     if (!WriteFile(outputFile_.get(), block.bytes, length, &written, nullptr)) {
-        return fail(ExtractorError::WriteFailed, systemErrorTextAt(GetLastError(), outputPath_));
+        return fail(ExtractorError::WriteFailed, GetLastError(), outputPath_);
     }
-    if (written != length) return fail(ExtractorError::WriteFailed, systemErrorTextAt(ERROR_DISK_FULL, outputPath_));
+    if (written != length) return fail(ExtractorError::WriteFailed, ERROR_DISK_FULL, outputPath_);
     return true;
 }
 
@@ -144,7 +148,7 @@ bool PayloadExtractor::createOutputFile(const std::string& path) {
     outputFile_.reset(CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!outputFile_.valid()) {
-        return fail(ExtractorError::CreateFileFailed, systemErrorTextAt(GetLastError(), outputPath_));
+        return fail(ExtractorError::CreateFileFailed, GetLastError(), outputPath_);
     }
     return true;
 }
@@ -165,15 +169,14 @@ bool PayloadExtractor::ensureDirectory(const WideBuffer& folder) {
     // found." for a path that seems to be there.
     const DWORD attributes = GetFileAttributesW(probe.data());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        return fail(ExtractorError::CreateDirectoryFailed,
-                    systemErrorTextAt(ERROR_FILE_EXISTS, wideToUtf8(probe.data(), -1)));
+        return fail(ExtractorError::CreateDirectoryFailed, ERROR_FILE_EXISTS, wideToUtf8(probe.data(), -1));
     }
     for (auto level = missingLevelEnds.rbegin(); level != missingLevelEnds.rend(); ++level) {
         const std::wstring path(folder.c_str(), *level);
         if (!CreateDirectoryW(path.c_str(), nullptr)) {
             const DWORD error = GetLastError();
             if (error == ERROR_ALREADY_EXISTS) continue;
-            return fail(ExtractorError::CreateDirectoryFailed, systemErrorTextAt(error, wideToUtf8(path.c_str(), -1)));
+            return fail(ExtractorError::CreateDirectoryFailed, error, wideToUtf8(path.c_str(), -1));
         }
     }
     return true;

@@ -12,6 +12,7 @@
 
 #include "platform/handles.h"
 #include "platform/text_conversion.h"
+#include "text/failure.h"
 
 namespace swiftsetup {
 
@@ -43,7 +44,10 @@ public:
     bool extract(const std::string& targetFolder, Interface* frontEnd, uint32_t progressBase,
                  uint32_t progressExtra);
 
-    // What went wrong, in the user's language or as the system words it.
+    // What went wrong: the step (unpacking), the system's error and the file or folder, or the
+    // catalogue key of a broken reading rule.
+    const Failure& failure() const { return failure_; }
+    // The same in the user's language or as the system words it, the path on a line of its own.
     std::string errorText() const;
     ExtractorError errorCode() const;
     uint32_t payloadSize() const;
@@ -62,7 +66,7 @@ private:
     // Creates the folder and every missing folder above it, outermost first.
     bool ensureDirectory(const WideBuffer& folder);
     void reportProgress(uint32_t consumed);
-    bool fail(ExtractorError code, std::string text);
+    bool fail(ExtractorError code, uint32_t systemError, std::string path);
     bool failWithKey(ExtractorError code, const char* messageKey);
 
     bool freeResource_ = true;
@@ -70,7 +74,7 @@ private:
     const uint8_t* data_ = nullptr;  // the resource's memory, in place; never written
     uint32_t size_ = 0;
     ExtractorError errorCode_ = ExtractorError::None;
-    std::string errorText_;
+    Failure failure_;
     Interface* frontEnd_ = nullptr;  // not owned
     uint32_t progressBase_ = 0;
     uint32_t progressExtra_ = 0;

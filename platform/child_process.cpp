@@ -6,6 +6,7 @@
 #include "install/installer.h"
 #include "platform/handles.h"
 #include "platform/text_conversion.h"
+#include "text/digits.h"
 #include "ui/interface.h"
 
 namespace swiftsetup {
@@ -19,7 +20,7 @@ struct StartedProcess {
 // Creates the process of a command line, or writes why not to the debugger and gives nothing.
 // The command line is the caller's to quote; Windows finds the program by its first token.
 bool createProcess(Logger* logger, const std::string& commandLine, StartedProcess& started) {
-    if (logger != nullptr) logger->log(0, commandLine);
+    if (logger != nullptr) logger->log(kLogCommandLine, commandLine);
 
     // Windows may write into the command line while it parses it, so it gets a buffer of its own;
     // read as a C string, the buffer ends at the first NUL of the text.
@@ -35,6 +36,7 @@ bool createProcess(Logger* logger, const std::string& commandLine, StartedProces
         const std::string reason = systemErrorText(error);
         OutputDebugStringA(reason.c_str());
         OutputDebugStringA("\r\n");
+        if (logger != nullptr) logger->log(kLogEvent, "could not start: system error " + digitsOf(error) + ": " + reason);
         SetLastError(error);
         return false;
     }
@@ -60,7 +62,10 @@ bool Installer::runProcess(const std::string& commandLine, uint32_t* exitCode) {
     if (exitCode != nullptr) {
         DWORD code = 0;
         // A code that cannot be read leaves the caller's value as it was.
-        if (GetExitCodeProcess(started.process.get(), &code)) *exitCode = code;
+        if (GetExitCodeProcess(started.process.get(), &code)) {
+            *exitCode = code;
+            if (logger != nullptr) logger->log(kLogEvent, "exited with " + digitsOf(code) + " (0x" + digitsOf(code, 16, 8) + ")");
+        }
     }
     started.thread.reset();
     started.process.reset();

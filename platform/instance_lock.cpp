@@ -3,6 +3,8 @@
 #include <sddl.h>
 #include <tlhelp32.h>
 
+#include "platform/account.h"
+
 namespace swiftsetup {
 namespace {
 
@@ -51,22 +53,6 @@ DWORD liveParentProcessId() {
     unsigned long long parentStart = 0, ownStart = 0;
     if (!process || !creationTime(process.get(), parentStart) || !creationTime(GetCurrentProcess(), ownStart)) return 0;
     return parentStart <= ownStart ? parent : 0;
-}
-
-// The user's security identifier as text ("S-1-5-21-..."); empty when it cannot be read.
-std::wstring userSid() {
-    HANDLE rawToken = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &rawToken)) return {};
-    const UniqueHandle token(rawToken);
-    alignas(TOKEN_USER) unsigned char user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    DWORD size = 0;
-    wchar_t* text = nullptr;
-    if (!GetTokenInformation(token.get(), TokenUser, user, sizeof(user), &size) ||
-        !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &text)) {
-        return {};
-    }
-    const LocalMemory owned(text);
-    return text;
 }
 
 // A mark's name is short: a longer value is nobody's mark.
@@ -139,7 +125,7 @@ bool InstanceLock::acquire(const wchar_t* name, const wchar_t* runVariable) {
 
     // Per user, because the installation and its registration are the user's, whichever session
     // runs the installer; and per session as well, the lock of earlier builds.
-    const std::wstring sid = userSid();
+    const std::wstring sid = accountSid();
     if (!sid.empty()) userMutex_.reset(CreateMutexW(nullptr, FALSE, (L"Global\\" + name_ + L" " + sid).c_str()));
     sessionMutex_.reset(CreateMutexW(nullptr, FALSE, (L"Local\\" + name_).c_str()));
     if (!userMutex_ && !sessionMutex_) return false;

@@ -40,8 +40,11 @@ bool Installer::removeMsiProducts(const Guid& upgradeCode) {
         const std::optional<Guid> productCode = unpackGuid(name);
         if (!productCode) continue;
 
+        note("Windows Installer product {" + productCodeText(*productCode) + "} of upgrade code {" +
+             productCodeText(upgradeCode) + "}: removing");
         const std::string msiexec = msiexecPath();
         if (msiexec.empty()) {
+            note("the system folder, and with it msiexec.exe, cannot be found");
             succeeded = false;
             continue;
         }
@@ -60,7 +63,10 @@ bool Installer::runPreviousUninstaller(const std::string& entryName, const std::
     const RegistryKey entry = currentUser().open(product::kUninstallKeyParent + entryName, KeyAccess::Read);
     if (!entry.isValid()) return true;
     std::string command = entry.queryString("UninstallString");
-    if (command.empty()) return true;
+    if (command.empty()) {
+        note("uninstall entry " + entryName + ": no uninstall command, no earlier installation to remove");
+        return true;
+    }
     if (!extraArguments.empty()) command += " " + extraArguments;
     // That uninstaller takes the lock this run holds: it is told that it belongs to this run,
     // whatever starts it on our behalf.
@@ -72,7 +78,9 @@ bool Installer::runPreviousUninstaller(const std::string& entryName, const std::
     // over that would lock the user out for good. One that is there but will not start still
     // stops the install.
     const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    const bool gone = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    if (gone) note("the earlier installation's uninstaller is gone: no earlier installation to remove");
+    return gone;
 }
 
 }  // namespace swiftsetup

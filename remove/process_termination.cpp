@@ -76,9 +76,10 @@ bool hasProgramLoaded(HANDLE process, const wchar_t* programPath, std::vector<wc
 
 }  // namespace
 
-void terminateProcessesByPath(const std::string& programPath) {
+uint32_t terminateProcessesByPath(const std::string& programPath) {
     const WideBuffer wantedPath = utf8ToWide(programPath);
-    if (wantedPath[0] == L'\0') return;
+    if (wantedPath[0] == L'\0') return 0;
+    uint32_t ended = 0;
     std::vector<wchar_t> buffer(kPathUnits);
     const DWORD ownId = GetCurrentProcessId();
 
@@ -90,8 +91,12 @@ void terminateProcessesByPath(const std::string& programPath) {
             PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
         if (!process) continue;
         if (!hasProgramLoaded(process.get(), wantedPath.c_str(), buffer)) continue;
-        if (TerminateProcess(process.get(), 0)) WaitForSingleObject(process.get(), kExitWaitMs);
+        if (TerminateProcess(process.get(), 0)) {
+            WaitForSingleObject(process.get(), kExitWaitMs);
+            ++ended;
+        }
     }
+    return ended;
 }
 
 }  // namespace swiftsetup

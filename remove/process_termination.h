@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 
 namespace swiftsetup {
@@ -6,7 +7,7 @@ namespace swiftsetup {
 // Ends every process of the current user in which the program file with exactly this path is
 // loaded (letter case counts), with exit code 0, and waits up to 10 seconds for each to go, so
 // that its files can be deleted afterwards. Processes that cannot be opened or ended keep
-// running; nothing is reported. The calling process is never ended.
-void terminateProcessesByPath(const std::string& programPath);
+// running. The calling process is never ended. How many were ended.
+uint32_t terminateProcessesByPath(const std::string& programPath);
 
 }  // namespace swiftsetup

@@ -19,6 +19,7 @@
 #include "remove/process_termination.h"
 #include "remove/tree_claim.h"
 #include "remove/work_folders.h"
+#include "text/digits.h"
 #include "text/translate.h"
 #include "ui/interface.h"
 
@@ -63,19 +64,21 @@ bool Installer::uninstall(Interface& ui, Logger& log) {
     // Everything below reports to this front end.
     frontEnd = &ui;
     logger = &log;
+    if (const std::optional<Failure> refused = refusal()) return fail(*refused);
 
     // Nothing is touched unless the user agrees (the quiet front end always does).
     if (!ui.askYesNo(translate("#uninstaller_confirm_message"), translate("#uninstaller_confirm_title"))) {
+        note("not confirmed: nothing changed");
         return false;
     }
 
     // One installer or uninstaller at a time: a second one waits here, showing this status.
     ui.setStatus(translate("#uninstaller_status_removing_files"));
-    runLock.acquire(product::kInstanceLockName, product::kInstanceRunVariable);
+    acquireLock();
 
     // What a run of ours that was cut off left beside the installation goes first; a program that
     // is part of another run (an earlier uninstaller an install runs) leaves that run's own alone.
-    if (runLock.heldHere()) removeLeftoverWorkFolders();
+    if (runLock.heldHere()) noteLeftovers(removeLeftoverWorkFolders());
 
     // Where the installation is: the entry's folder, in its one long form, when it is ours;
     // otherwise the folder the install uses. The programs, the autostart values and the tree are
@@ -84,11 +87,14 @@ bool Installer::uninstall(Interface& ui, Logger& log) {
         currentUser().open(product::kUninstallKey, KeyAccess::Read).queryExpandableString("InstallLocation");
     const std::string folder = installationToRemove(installLocation);
     const std::string programPath = (folder.empty() ? ownInstallFolder() : folder) + product::kProgramFile;
+    note("entry's InstallLocation: " + (installLocation.empty() ? std::string("(none)") : installLocation));
+    note("installation folder to remove: " + (folder.empty() ? std::string("(none of ours)") : folder));
 
     // End the programs so that their files can go.
     if (!folder.empty()) {
-        terminateProcessesByPath(programPath);
-        terminateProcessesByPath(folder + product::kChatProgramFile);
+        const uint32_t ended = terminateProcessesByPath(programPath) +
+                               terminateProcessesByPath(folder + product::kChatProgramFile);
+        if (ended != 0) note("running programs of the installation ended: " + digitsOf(ended));
     }
 
     // Prove that all of it can go before any of it goes: an uninstall that stops half way leaves
@@ -103,6 +109,8 @@ bool Installer::uninstall(Interface& ui, Logger& log) {
     if (const std::optional<RemovalFailure> obstacle = firstObstacle(tree, links, folder, programPath)) {
         leftBehind.push_back(*obstacle);
     } else {
+        note("claim: " + digitsOf(tree.entryCount() + links.entryCount()) + " entries can go, proved in " +
+             digitsOf(GetTickCount64() + kHoldWaitMs - deadline) + " ms");
         // Where a name cannot go at once (before Windows 10), each entry leaves the tree first for
         // a folder beside it, and is deleted there.
         AsideFolder aside(folder);
@@ -110,19 +118,21 @@ bool Installer::uninstall(Interface& ui, Logger& log) {
         for (RemovalFailure& failure : links.removeAll([] {})) leftBehind.push_back(std::move(failure));
         if (!shortcuts.empty()) RemoveDirectoryW(utf8ToWide(shortcuts).c_str());  // kept when it holds files of others
         if (!removeAutostartEntries(programPath)) leftBehind.push_back({runKeyName(), 0});
-        aside.folder().remove();  // what a program still holds there goes with a later run
+        if (!aside.folder().remove()) note("left for a later run: " + aside.folder().path());  // still held there
+        note("deleted: the installation's files and folders, its shortcuts and autostart values" +
+             std::string(leftBehind.empty() ? "" : ", but not all"));
     }
 
     // Last, the entry: Windows no longer lists the application, unless some of it is still there.
     ui.setStatus(translate("#uninstaller_status_removing_uninstaller"));
     if (leftBehind.empty()) {
         currentUser().deleteSubKey(product::kUninstallKey);
+        note(std::string("uninstall entry deleted: HKEY_CURRENT_USER\\") + product::kUninstallKey);
+        note("uninstalled");
         return true;
     }
-    const RemovalFailure& first = leftBehind.front();
-    const std::string reason = first.error != 0 ? systemErrorTextAt(first.error, first.path) : first.path;
-    ui.showError(translate("#uninstaller_remove_error_message") + reason, translate("#uninstaller_remove_error_title"));
-    return false;
+    for (const RemovalFailure& stayed : leftBehind) note("stays: " + stayed.path);
+    return fail({Step::Uninstall, leftBehind.front().error, leftBehind.front().path});
 }
 
 }  // namespace swiftsetup

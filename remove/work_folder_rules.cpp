@@ -1,6 +1,7 @@
 #include "remove/work_folder_rules.h"
 
 #include "remove/location_guard.h"
+#include "text/digits.h"
 
 namespace swiftsetup {
 namespace {
@@ -16,8 +17,7 @@ bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'
 std::string workFolderPath(std::string_view folder, WorkFolderKind kind, uint32_t tag) {
     std::string path(folder);
     path += kind == WorkFolderKind::Staging ? kStagingInfix : kAsideInfix;
-    for (int shift = 28; shift >= 0; shift -= 4) path += "0123456789abcdef"[(tag >> shift) & 0xF];
-    return path;
+    return path + digitsOf(tag, 16, kTagDigits);
 }
 
 bool isWorkFolderPath(std::string_view path) {

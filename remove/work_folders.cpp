@@ -14,6 +14,7 @@
 #include "platform/text_conversion.h"
 #include "remove/guid_packing.h"
 #include "remove/tree_claim.h"
+#include "text/digits.h"
 
 namespace swiftsetup {
 namespace {
@@ -203,22 +204,31 @@ std::string AsideFolder::nextName() {
         tried_ = true;
         folder_ = WorkFolder::create(beside_, WorkFolderKind::Aside);
     }
-    return folder_.valid() ? folder_.path() + "\\" + std::to_string(++names_) : std::string();
+    return folder_.valid() ? folder_.path() + "\\" + digitsOf(++names_) : std::string();
 }
 
-void removeLeftoverWorkFolders() {
+LeftoverWorkFolders removeLeftoverWorkFolders() {
+    LeftoverWorkFolders leftovers;
     std::vector<std::pair<std::string, std::string>> recorded;  // path, token
     {
         const RegistryKey key = records(KeyAccess::Read);
         for (const std::string& path : key.valueNames()) recorded.emplace_back(path, key.queryString(path));
     }
     for (const auto& [path, token] : recorded) {
-        if (judgeWorkFolder(factsAbout(path, token)) == WorkFolderVerdict::Remove) {
+        const WorkFolderFacts facts = factsAbout(path, token);
+        if (judgeWorkFolder(facts) == WorkFolderVerdict::Remove) {
             removeTreeAsFarAsPossible(path);
-            if (GetFileAttributesW(utf8ToWide(path).c_str()) != INVALID_FILE_ATTRIBUTES) continue;  // next time
+            if (GetFileAttributesW(utf8ToWide(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
+                leftovers.kept.push_back(path);
+                continue;  // next time
+            }
+            leftovers.removed.push_back(path);
+        } else if (facts.isFolder || facts.isLink) {
+            leftovers.notOurs.push_back(path);
         }
         dropRecord(path);
     }
+    return leftovers;
 }
 
 }  // namespace swiftsetup

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "remove/work_folder_rules.h"
 
@@ -69,6 +70,11 @@ private:
 // Removes every recorded work folder that an earlier run left and that proves ours, and drops
 // the records of folders that are gone or not provably ours (those are left alone). Runs before
 // a run changes anything, under the lock, so no other run of ours is using them.
-void removeLeftoverWorkFolders();
+struct LeftoverWorkFolders {
+    std::vector<std::string> removed;
+    std::vector<std::string> kept;       // ours, but something in them is still held: next time
+    std::vector<std::string> notOurs;    // recorded, but not provably ours: left alone
+};
+LeftoverWorkFolders removeLeftoverWorkFolders();
 
 }  // namespace swiftsetup

@@ -32,6 +32,8 @@ constexpr CatalogueEntry kDanish[kCatalogueSize] = {
     {"#extractor_digest_mismatch", "Installationsprogrammet er beskadiget. Hent det igen."},
     {"#uninstaller_remove_error_message", "Dele af Lexmora kunne ikke fjernes. Luk Lexmora og Kelvora Chat, og afinstaller igen.\r\n\r\n"},
     {"#uninstaller_remove_error_title", "Lexmora - Afinstallation"},
+    {"#installer_log_error_message", "Loggen kan ikke skrives.\r\n\r\n"},
+    {"#installer_system_account_message", "Lexmora installeres for den bruger, der kører installationsprogrammet, og systemkontoen er ikke en bruger. Kør det som den bruger, der skal bruge Lexmora."},
 };
 
 constexpr CatalogueEntry kGerman[kCatalogueSize] = {
@@ -58,6 +60,8 @@ constexpr CatalogueEntry kGerman[kCatalogueSize] = {
     {"#extractor_digest_mismatch", "Das Installationsprogramm ist beschädigt. Laden Sie es erneut herunter."},
     {"#uninstaller_remove_error_message", "Teile von Lexmora konnten nicht entfernt werden. Schließen Sie Lexmora und Kelvora Chat, und deinstallieren Sie erneut.\r\n\r\n"},
     {"#uninstaller_remove_error_title", "Lexmora - Deinstallation"},
+    {"#installer_log_error_message", "Das Protokoll kann nicht geschrieben werden.\r\n\r\n"},
+    {"#installer_system_account_message", "Lexmora wird für den Benutzer installiert, der dieses Installationsprogramm ausführt, und das Systemkonto ist kein Benutzer. Führen Sie es als der Benutzer aus, der Lexmora verwenden wird."},
 };
 
 constexpr CatalogueEntry kEnglish[kCatalogueSize] = {
@@ -84,6 +88,8 @@ constexpr CatalogueEntry kEnglish[kCatalogueSize] = {
     {"#extractor_digest_mismatch", "The installer is damaged. Download it again."},
     {"#uninstaller_remove_error_message", "Parts of Lexmora could not be removed. Close Lexmora and Kelvora Chat, then uninstall again.\r\n\r\n"},
     {"#uninstaller_remove_error_title", "Lexmora Uninstaller"},
+    {"#installer_log_error_message", "The log cannot be written.\r\n\r\n"},
+    {"#installer_system_account_message", "Lexmora is installed for the user who runs this installer, and the system account is no user. Run it as the user who will use Lexmora."},
 };
 
 constexpr uint32_t kLangDanish = 0x06;

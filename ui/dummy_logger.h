@@ -3,7 +3,7 @@
 
 namespace swiftsetup {
 
-// The system keeps no log: command lines handed to the logger are dropped.
+// The logger of a run without "/log": every line is dropped (ui/file_logger.h writes them).
 class DummyLogger final : public Logger {
 public:
     void log(int32_t, const std::string&) override {}

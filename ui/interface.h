@@ -7,6 +7,11 @@
 
 namespace swiftsetup {
 
+// What a log line is: a child process's command line, right before the process starts (the
+// launchers' lines); or an event of the run's story.
+inline constexpr int32_t kLogCommandLine = 0;
+inline constexpr int32_t kLogEvent = 1;
+
 class Logger {
 public:
     virtual ~Logger() = default;

@@ -6,6 +6,7 @@
 #include <shellapi.h>
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace swiftsetup {
@@ -61,6 +62,39 @@ TEST(Switches, OtherArgumentsAroundASwitchAreSkipped) {
     expectMode(L"setup.exe /x /uninstall \"with blank\" /QUIET", false, true);
     // A switch inside quotation marks is still the whole argument once the quotes are removed.
     expectMode(L"setup.exe \"/quiet\"", true, false);
+}
+
+// "/log" and "/log=PATH" follow the same rules, in either mode, with quoting as the system splits it.
+TEST(Switches, LogAloneOrWithAPath) {
+    struct Case {
+        const wchar_t* commandLine;
+        bool log;
+        std::optional<std::wstring> path;
+    };
+    const Case cases[] = {
+        {L"setup.exe /log", true, std::nullopt},
+        {L"setup.exe /quiet /log /uninstall", true, std::nullopt},
+        {L"setup.exe /log=C:\\logs\\setup.log /quiet", true, L"C:\\logs\\setup.log"},
+        {L"setup.exe \"/log=C:\\my logs\\setup.log\"", true, L"C:\\my logs\\setup.log"},
+        {L"setup.exe /log=\"C:\\my logs\\setup.log\"", true, L"C:\\my logs\\setup.log"},
+        {L"setup.exe /log=setup.log", true, L"setup.log"},
+        {L"setup.exe /log=", true, L""},
+        {L"setup.exe /log=a.log /log", true, std::nullopt},
+        {L"setup.exe /log /log=b.log", true, L"b.log"},
+        {L"setup.exe /LOG", false, std::nullopt},
+        {L"setup.exe /Log=x.log", false, std::nullopt},
+        {L"setup.exe -log", false, std::nullopt},
+        {L"setup.exe /logfile", false, std::nullopt},
+        {L"setup.exe /log:x.log", false, std::nullopt},
+        {L"/log", false, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const RunMode mode = parse(c.commandLine);
+        const std::wstring line = c.commandLine;
+        EXPECT_EQ(mode.log, c.log) << std::string(line.begin(), line.end());
+        EXPECT_EQ(mode.logPath, c.path) << std::string(line.begin(), line.end());
+    }
+    expectMode(L"setup.exe /log=x.log /uninstall", false, true);
 }
 
 }  // namespace

@@ -122,7 +122,17 @@ TEST_F(QuietInstall, InstallsTheSampleApplicationCompletely) {
     writeValue(kRunKey, L"Lexmora 2", L"\"" + paths.program + L"\" --tray");
     writeValue(kRunKey, L"lexmora", paths.program);
 
-    ASSERT_EQ(runInstaller(installerUnderTest()), 0u);
+    // With a log, at a path with a blank in quotation marks as a deployment tool passes it.
+    TemporaryFolder logs;
+    const std::wstring logArgument = L"/quiet \"/log=" + logs / L"setup log.txt" + L"\"";
+    ASSERT_EQ(runInstaller(installerUnderTest(), logArgument), 0u);
+    const std::string log = readFile(logs / L"setup log.txt").value_or("");
+    for (const std::string& line : std::vector<std::string>{"Lexmora installer " + narrow(kProductVersion), "command line: \"" +
+                                    narrow(installerUnderTest()) + "\" " + narrow(logArgument), "mode: quiet install",
+                                    "installation folder: " + narrow(paths.installFolder), "installed", "exit code 0"}) {
+        EXPECT_NE(log.find(" " + line + "\r\n"), std::string::npos) << line << " in\n" << log;
+    }
+    EXPECT_EQ(log.rfind(" exit code 0\r\n"), log.size() - std::string(" exit code 0\r\n").size()) << "last";
 
     // Every payload file, byte for byte, and nothing else but the uninstaller.
     const std::set<std::wstring> expected = fileSet(sampleTree());
@@ -374,9 +384,11 @@ TEST_F(QuietInstall, AFileInUseNeverCostsTheWorkingInstallation) {
         {"a file of the application", L"dictionaries\\da-en.lexd", 0},
         {"a file held for two seconds", L"readme.txt", 2000},
     };
+    TemporaryFolder logs;
+    const std::wstring logArgument = L" /log=" + logs / L"run.log";
     const std::pair<const char*, std::function<std::wstring()>> commands[] = {
-        {"upgrade", [] { return L"\"" + installerUnderTest() + L"\" /quiet"; }},
-        {"uninstall", [] { return readString(kUninstallKey, L"UninstallString").value_or(L"") + L" /quiet"; }},
+        {"upgrade", [&] { return L"\"" + installerUnderTest() + L"\" /quiet" + logArgument; }},
+        {"uninstall", [&] { return readString(kUninstallKey, L"UninstallString").value_or(L"") + L" /quiet" + logArgument; }},
     };
     for (const auto& [action, command] : commands) {
         for (const Hold& hold : holds) {
@@ -399,6 +411,13 @@ TEST_F(QuietInstall, AFileInUseNeverCostsTheWorkingInstallation) {
             letGo.join();
             if (hold.forMs == 0) {
                 EXPECT_EQ(result, kFailed);
+                // The log says which step, which system error and which file.
+                const std::string log = readFile(logs / L"run.log").value_or("");
+                const std::string failed = std::string(" failed: ") + (std::string(action) == "upgrade" ? "claim" : "uninstall") +
+                                           "; system error 32 (0x00000020): ";
+                EXPECT_NE(log.find(failed), std::string::npos) << log;
+                EXPECT_NE(log.find("; path " + narrow(paths.installFolder + L"\\" + hold.file) + "\r\n"), std::string::npos) << log;
+                EXPECT_NE(log.find(" exit code -1\r\n"), std::string::npos) << log;
                 CloseHandle(held);
                 EXPECT_EQ(differences(before, snapshotProduct()), "") << "the installation is as it was";
                 EXPECT_EQ(runAndWait(command(), 120000), 0u) << "once the holder has let go";
@@ -556,6 +575,34 @@ TEST_F(QuietInstall, AnUpgradeCompletesWhereTheFolderCannotBeMovedAside) {
     EXPECT_EQ(readFile(paths.uninstaller), readFile(installerUnderTest()));
     EXPECT_EQ(readValues(kUninstallKey).size(), 11u);
     EXPECT_EQ(workFoldersBeside(paths), std::vector<std::wstring>{});
+}
+
+// "/log" alone writes a file of its own in the user's temporary folder: never one that is there
+// already, planted or not. A log that cannot be written stops the run before it changes anything.
+TEST_F(QuietInstall, TheLogGoesWhereItIsAskedForOrTheRunStops) {
+    wchar_t temp[MAX_PATH + 1] = L"";
+    GetTempPathW(MAX_PATH + 1, temp);
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    wchar_t stem[64];
+    wsprintfW(stem, L"Lexmora-setup-%04u-%02u-%02u-", now.wYear, now.wMonth, now.wDay);
+    const std::wstring planted = std::wstring(temp) + stem + L"1.log";
+    std::vector<std::wstring> logs;
+    for (int n = 1; n <= 20; ++n) logs.push_back(std::wstring(temp) + stem + std::to_wstring(n) + L".log");
+    for (const std::wstring& log : logs) DeleteFileW(log.c_str());
+    ASSERT_TRUE(writeFile(planted, "planted"));
+
+    EXPECT_EQ(runInstaller(installerUnderTest(), L"/quiet /log"), 0u);
+    EXPECT_EQ(readFile(planted), "planted");
+    const std::string log = readFile(logs[1]).value_or("");
+    EXPECT_NE(log.find(" exit code 0\r\n"), std::string::npos) << narrow(logs[1]) << ":\n" << log;
+    for (const std::wstring& file : logs) DeleteFileW(file.c_str());
+
+    resetProductState();
+    EXPECT_EQ(runInstaller(installerUnderTest(), L"/quiet \"/log=C:\\no such folder\\setup.log\""), kFailed);
+    EXPECT_FALSE(folderExists(L"C:\\no such folder"));
+    EXPECT_FALSE(folderExists(paths.installFolder));
+    EXPECT_TRUE(nothingOfTheNewVersion());
 }
 
 }  // namespace

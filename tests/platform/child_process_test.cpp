@@ -140,9 +140,13 @@ TEST(RunProcess, WaitsAndHandsBackAnyExitCode) {
         EXPECT_EQ(thread, 0);
         EXPECT_EQ(process, 1);
         EXPECT_EQ(watch.closed.size(), 2u);
-        EXPECT_EQ(logger.lines.back(), std::make_pair(0, commandLine));
+        // The command line right before the start, the exit code once it has ended.
+        ASSERT_GE(logger.lines.size(), 2u);
+        EXPECT_EQ(logger.lines[logger.lines.size() - 2], std::make_pair(kLogCommandLine, commandLine));
+        EXPECT_EQ(logger.lines.back().first, kLogEvent);
+        EXPECT_EQ(logger.lines.back().second.rfind("exited with " + std::to_string(code) + " (0x", 0), 0u);
     }
-    EXPECT_EQ(logger.lines.size(), 4u);
+    EXPECT_EQ(logger.lines.size(), 8u);
 }
 
 TEST(RunProcess, WaitsWithoutAnExitCodeVariable) {
@@ -171,10 +175,14 @@ TEST(RunProcess, MissingProgramFailsAndLeavesTheExitCodeAlone) {
     for (const CreationCall& call : watch.created) EXPECT_FALSE(call.succeeded);
     EXPECT_TRUE(watch.closed.empty()) << "nothing was opened, nothing is closed";
 
-    // A failed start is logged like any other.
-    const std::vector<std::pair<int32_t, std::string>> expected = {
-        {0, quoted(kMissingProgram) + " /quiet"}, {0, kMissingProgram}, {0, kMissingProgram + " --safe-mode"}};
-    EXPECT_EQ(logger.lines, expected);
+    // A failed start is logged like any other, and why it failed after it.
+    const std::vector<std::string> expected = {quoted(kMissingProgram) + " /quiet", kMissingProgram,
+                                               kMissingProgram + " --safe-mode"};
+    ASSERT_EQ(logger.lines.size(), 2 * expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(logger.lines[2 * i], std::make_pair(kLogCommandLine, expected[i]));
+        EXPECT_EQ(logger.lines[2 * i + 1].second.rfind("could not start: system error ", 0), 0u);
+    }
 }
 
 // Runs a program under a debugger of its own and gathers everything it writes to the debugger.
@@ -273,8 +281,8 @@ TEST(RunProcess, CommandLineEndsAtItsFirstNul) {
     ASSERT_TRUE(installer.runProcess(commandLine, &exitCode));
     EXPECT_EQ(exitCode, 0u);
     EXPECT_EQ(testsupport::readFile(report), used);
-    // The logger is given the command line as the caller wrote it.
-    ASSERT_EQ(logger.lines.size(), 1u);
+    // The logger is given the command line as the caller wrote it, then the exit code.
+    ASSERT_EQ(logger.lines.size(), 2u);
     EXPECT_EQ(logger.lines[0], std::make_pair(0, commandLine));
 }
 

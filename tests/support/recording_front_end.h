@@ -43,7 +43,7 @@ public:
         return answer_;
     }
     void log(int32_t level, const std::string& text) override {
-        logged.push_back(text);
+        if (level == kLogCommandLine) logged.push_back(text);
         events.push_back("log:" + std::to_string(level) + ":" + text);
     }
 
@@ -58,7 +58,7 @@ public:
     std::vector<std::pair<uint32_t, uint32_t>> progress;
     std::vector<Question> questions;
     std::vector<Question> errors;  // text and caption of each error box
-    std::vector<std::string> logged;
+    std::vector<std::string> logged;  // the command lines
 
 private:
     bool answer_;

@@ -1,5 +1,6 @@
 // The catalogue byte for byte, in all three languages, and the lookup rules.
 #include "text/catalogue.h"
+#include "text/failure.h"
 
 #include <gtest/gtest.h>
 
@@ -42,6 +43,11 @@ constexpr Expected kExpected[] = {
     {"#extractor_digest_mismatch", "Installationsprogrammet er beskadiget. Hent det igen.", "Das Installationsprogramm ist beschädigt. Laden Sie es erneut herunter.", "The installer is damaged. Download it again."},
     {"#uninstaller_remove_error_message", "Dele af Lexmora kunne ikke fjernes. Luk Lexmora og Kelvora Chat, og afinstaller igen.\r\n\r\n", "Teile von Lexmora konnten nicht entfernt werden. Schließen Sie Lexmora und Kelvora Chat, und deinstallieren Sie erneut.\r\n\r\n", "Parts of Lexmora could not be removed. Close Lexmora and Kelvora Chat, then uninstall again.\r\n\r\n"},
     {"#uninstaller_remove_error_title", "Lexmora - Afinstallation", "Lexmora - Deinstallation", "Lexmora Uninstaller"},
+    {"#installer_log_error_message", "Loggen kan ikke skrives.\r\n\r\n", "Das Protokoll kann nicht geschrieben werden.\r\n\r\n", "The log cannot be written.\r\n\r\n"},
+    {"#installer_system_account_message",
+     "Lexmora installeres for den bruger, der kører installationsprogrammet, og systemkontoen er ikke en bruger. Kør det som den bruger, der skal bruge Lexmora.",
+     "Lexmora wird für den Benutzer installiert, der dieses Installationsprogramm ausführt, und das Systemkonto ist kein Benutzer. Führen Sie es als der Benutzer aus, der Lexmora verwenden wird.",
+     "Lexmora is installed for the user who runs this installer, and the system account is no user. Run it as the user who will use Lexmora."},
 };
 
 TEST(Catalogue, HoldsEveryTextOfEveryLanguageInTableOrder) {
@@ -56,6 +62,44 @@ TEST(Catalogue, HoldsEveryTextOfEveryLanguageInTableOrder) {
         EXPECT_STREQ(lookup(Language::German, e.key), e.german);
         EXPECT_STREQ(lookup(Language::English, e.key), e.english);
     }
+}
+
+// The boxes a failure makes, byte for byte as the sequences made them before failures became
+// values: the step's message, then the catalogue's reason or the system's text and the path on a
+// line of its own.
+TEST(FailureMessage, ComposesTheBoxesAsTheyHaveAlwaysRead) {
+    const std::string held = "Adgang n\xC3\xA6gtet.\r\n";  // as FormatMessage words it, ending in CR LF
+    const std::string path = "C:\\Users\\bo\\AppData\\Local\\Apps\\Lexmora 3\\notes.txt";
+    auto expect = [](const Failure& failure, Language language, const std::string& system, const std::string& text,
+                     const std::string& caption) {
+        SCOPED_TRACE(stepName(failure.step));
+        const UserMessage message = userMessage(failure, language, system);
+        EXPECT_EQ(message.text, text);
+        EXPECT_EQ(message.caption, caption);
+    };
+    expect({Step::Claim, 5, path}, Language::Danish, held, "Installationen mislykkedes.\r\n\r\n" + held + path,
+           "Lexmora - Installationsprogram");
+    expect({Step::Unpacking, 112, path}, Language::English, "There is not enough space on the disk.",
+           "Installation failed.\r\n\r\nThere is not enough space on the disk.\r\n" + path, "Lexmora Installer");
+    expect({Step::LocalAppData, 3, ""}, Language::German, "Pfad nicht gefunden.\r\n",
+           "Installationsfehler.\r\n\r\nPfad nicht gefunden.\r\n", "Lexmora - Installationsprogramm");
+    expect({Step::PayloadCheck, 0, "", "#extractor_digest_mismatch"}, Language::English, "",
+           "Installation failed.\r\n\r\nThe installer is damaged. Download it again.", "Lexmora Installer");
+    expect({Step::Unpacking, 0, path, "#extractor_decompression_failed"}, Language::Danish, "",
+           "Installationen mislykkedes.\r\n\r\nUdpakning mislykkedes.", "Lexmora - Installationsprogram");
+    expect({Step::EarlierVersions, 1, "C:\\old\\uninstall.exe"}, Language::German, "x",
+           "Fehler beim Deinstallieren der vorherigen Version", "Lexmora - Installationsprogramm");
+    expect({Step::Uninstall, 32, path}, Language::English, "The process cannot access the file.\r\n",
+           "Parts of Lexmora could not be removed. Close Lexmora and Kelvora Chat, then uninstall again.\r\n\r\n"
+           "The process cannot access the file.\r\n" + path, "Lexmora Uninstaller");
+    expect({Step::Uninstall, 0, "C:\\Apps\\Lexmora 3"}, Language::Danish, "",
+           "Dele af Lexmora kunne ikke fjernes. Luk Lexmora og Kelvora Chat, og afinstaller igen.\r\n\r\nC:\\Apps\\Lexmora 3",
+           "Lexmora - Afinstallation");
+    expect({Step::LogFile, 3, "C:\\no\\setup.log"}, Language::English, "The system cannot find the path specified.\r\n",
+           "The log cannot be written.\r\n\r\nThe system cannot find the path specified.\r\nC:\\no\\setup.log",
+           "Lexmora Installer");
+    expect({Step::Account, 0, "S-1-5-18"}, Language::German, "", lookup(Language::German, "#installer_system_account_message"),
+           "Lexmora - Installationsprogramm");
 }
 
 TEST(Catalogue, TextsAreUtf8) {

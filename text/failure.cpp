@@ -1,0 +1,49 @@
+#include "text/failure.h"
+
+namespace swiftsetup {
+
+const char* stepName(Step step) {
+    switch (step) {
+        case Step::LogFile: return "log file";
+        case Step::Account: return "account";
+        case Step::LocalAppData: return "local application data";
+        case Step::PayloadCheck: return "payload check";
+        case Step::DriveSpace: return "drive space";
+        case Step::Staging: return "staging folder";
+        case Step::Unpacking: return "unpacking";
+        case Step::UninstallerCopy: return "uninstaller copy";
+        case Step::Claim: return "claim";
+        case Step::EarlierVersions: return "removal of earlier versions";
+        case Step::Switch: return "switch";
+        case Step::Uninstall: return "uninstall";
+    }
+    return "unknown step";
+}
+
+std::string failureReason(const Failure& failure, Language language, const std::string& systemText) {
+    if (failure.reasonKey != nullptr) return lookup(language, failure.reasonKey);
+    if (failure.systemError == 0) return failure.path;
+    std::string text = systemText;
+    if (failure.path.empty()) return text;
+    if (!text.empty() && text.back() != '\n') text += "\r\n";
+    return text + failure.path;
+}
+
+UserMessage userMessage(const Failure& failure, Language language, const std::string& systemText) {
+    auto text = [&](const char* key) { return std::string(lookup(language, key)); };
+    switch (failure.step) {
+        case Step::LogFile:
+            return {text("#installer_log_error_message") + failureReason(failure, language, systemText), text("#window_title")};
+        case Step::Account: return {text("#installer_system_account_message"), text("#window_title")};
+        case Step::EarlierVersions:
+            return {text("#installer_uninstall_error_message"), text("#installer_uninstall_error_title")};
+        case Step::Uninstall:
+            return {text("#uninstaller_remove_error_message") + failureReason(failure, language, systemText),
+                    text("#uninstaller_remove_error_title")};
+        default:
+            return {text("#installer_install_files_error_message") + failureReason(failure, language, systemText),
+                    text("#installer_install_files_error_title")};
+    }
+}
+
+}  // namespace swiftsetup

@@ -1,0 +1,54 @@
+#pragma once
+// A failure as a value: which step of a run failed, the system's error code, the path it
+// concerns, or the catalogue key of a reason that is not the system's (a damaged payload). It is
+// made where the failure happens and carried up unchanged; the text the user reads and the log's
+// lines are both made from it, once, at the top. Portable.
+
+#include <cstdint>
+#include <string>
+
+#include "text/catalogue.h"
+
+namespace swiftsetup {
+
+enum class Step : uint8_t {
+    LogFile,            // the log asked for cannot be written
+    Account,            // the run's account has no user (the system account)
+    LocalAppData,       // no local application data folder
+    PayloadCheck,       // the payload's framing or digest, or it did not load
+    DriveSpace,         // the drive cannot hold the new version beside the earlier one
+    Staging,            // the staging folder cannot be made
+    Unpacking,          // a file of the payload cannot be written, flushed or closed
+    UninstallerCopy,    // the uninstaller's copy
+    Claim,              // something in the installation folder is held by another program
+    EarlierVersions,    // an earlier version could not be removed
+    Switch,             // the staged version could not be moved into place
+    Uninstall,          // something of the installation that an uninstall must delete stays
+};
+
+struct Failure {
+    Step step = Step::Unpacking;
+    uint32_t systemError = 0;          // 0: not the system's failure
+    std::string path;                  // may be empty
+    const char* reasonKey = nullptr;   // a catalogue key that says why, instead of the system
+};
+
+// The step as the log names it ("unpacking", "claim", ...).
+const char* stepName(Step step);
+
+struct UserMessage {
+    std::string text;
+    std::string caption;
+};
+
+// Why, as the user reads it after the step's message: the catalogue's text for reasonKey, or the
+// system's text followed by the path on a line of its own (the path alone when the failure is not
+// the system's).
+std::string failureReason(const Failure& failure, Language language, const std::string& systemText);
+
+// The box the user sees for a failure, in a language. systemText is the system's own text for
+// failure.systemError (empty when it has none); it is used as it stands, followed by the path on a
+// line of its own when there is one.
+UserMessage userMessage(const Failure& failure, Language language, const std::string& systemText);
+
+}  // namespace swiftsetup
