@@ -39,8 +39,21 @@ std::set<std::wstring> fileSet(const std::wstring& root) {
     return std::set<std::wstring>(files.begin(), files.end());
 }
 
+// A quiet run without a log of its own gets one: every quiet failure must say in it which step
+// failed, and the exit code last.
 uint32_t runInstaller(const std::wstring& program, const std::wstring& arguments = L"/quiet") {
-    return runAndWait(L"\"" + program + L"\" " + arguments, 180000).value_or(0xDEAD);
+    const bool logged = arguments.find(L"/log") == std::wstring::npos;
+    TemporaryFolder logs;
+    const std::wstring log = logged ? L" \"/log=" + logs / L"run.log" + L"\"" : L"";
+    const uint32_t code = runAndWait(L"\"" + program + L"\" " + arguments + log, 180000).value_or(0xDEAD);
+    const std::string text = readFile(logs / L"run.log").value_or("");
+    if (logged) {
+        if (code == 0xFFFFFFFF) {
+            EXPECT_NE(text.find(" failed: "), std::string::npos) << text;
+        }
+        EXPECT_NE(text.find(code == 0 ? " exit code 0\r\n" : " exit code -1\r\n"), std::string::npos) << text;
+    }
+    return code;
 }
 
 uint32_t payloadResourceSize(const std::wstring& program) {
