@@ -1,27 +1,34 @@
 // Benchmark of the extractor on a payload carried by an installer program (scripts/bench-extract
 // makes one of about 150 MB from real Windows program files). It prints figures and never fails
 // on time:
-//   - extraction: wall time of PayloadExtractor::extract over the mapped resource;
-//   - the limit it is measured against: the same blocks inflated in memory by zlib with no file
-//     written, plus the same bytes written uncompressed, file by file, one write per block;
+//   - extraction: wall time of PayloadExtractor::extract over the mapped resource, with the
+//     threads the installer uses and with one, each with every file flushed to the disk (as the
+//     installer does) and without;
+//   - the limits it is measured against: the same blocks inflated in memory by zlib with no file
+//     written, on one core and on all of them at once, plus the same bytes written uncompressed,
+//     file by file, one write per block (and the same again with every file flushed);
 //   - memory: what extraction allocates (largest request, most held at once) and the process's
-//     private and resident memory sampled after every chunk;
+//     private and resident memory sampled after every chunk, with the threads and with one;
 //   - the checks the install makes before it changes anything: every chunk's framing and the
 //     payload's digest (surveyPayload).
-// usage: payload_extract_bench.exe INSTALLER WORK_FOLDER [RUNS]
+// usage: payload_extract_bench.exe INSTALLER WORK_FOLDER [RUNS] [--limits-only]
+// (--limits-only: the limits and the checks alone, for scripts/bench-install's rounds)
 #include <windows.h>
 #include <psapi.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "payload/chunk_format.h"
 #include "payload/chunk_walker.h"
 #include "payload/payload_extractor.h"
 #include "payload/payload_survey.h"
+#include "platform/threads.h"
 #include "tests/payload/allocation_tracker.h"
 #include "tests/support/null_front_end.h"
 #include "tests/support/test_support.h"
@@ -119,9 +126,41 @@ double inflateOnly(const uint8_t* data, uint32_t size) {
     return now() - start;
 }
 
+// The same on every core at once: each thread takes the next block and inflates it into a buffer
+// of its own; the time runs from the first thread's start to the last one's end.
+struct SharedBlocks {
+    std::vector<std::pair<const uint8_t*, uint32_t>> bodies;
+    volatile LONG next = -1;
+};
+
+void inflateShare(void* context) {
+    auto& shared = *static_cast<SharedBlocks*>(context);
+    std::vector<uint8_t> buffer(kBlockSize);
+    for (LONG i; (i = InterlockedIncrement(&shared.next)) < static_cast<LONG>(shared.bodies.size());) {
+        const auto [body, length] = shared.bodies[static_cast<size_t>(i)];
+        const uint32_t declared = readBigEndian32(body);
+        if (declared > buffer.size()) buffer.resize(declared);
+        uLongf produced = declared;
+        uncompress(buffer.data(), &produced, body + 4, length - 4);
+    }
+}
+
+double inflateOnAllCores(const uint8_t* data, uint32_t size, unsigned threads) {
+    SharedBlocks shared;
+    forEachChunk(data, size, [&](uint8_t kind, const uint8_t* body, uint32_t length) {
+        if (kind == 0) shared.bodies.emplace_back(body, length);
+    });
+    std::vector<Thread> pool(threads);
+    const double start = now();
+    for (Thread& thread : pool) thread.start(&inflateShare, &shared);
+    for (Thread& thread : pool) thread.join();
+    return now() - start;
+}
+
 // Limit, part two: the same bytes written uncompressed, the same files in the same folders, one
-// write per block; only the file system calls are timed.
-double writeOnly(const uint8_t* data, uint32_t size, const std::wstring& target) {
+// write per block; only the file system calls are timed. With flush, each file is flushed to the
+// disk before it is closed, on the same thread.
+double writeOnly(const uint8_t* data, uint32_t size, const std::wstring& target, bool flush) {
     std::vector<uint8_t> buffer(kBlockSize);
     double spent = 0;
     HANDLE file = INVALID_HANDLE_VALUE;
@@ -130,6 +169,7 @@ double writeOnly(const uint8_t* data, uint32_t size, const std::wstring& target)
             std::wstring path = target + L"\\" + testsupport::widen(std::string(reinterpret_cast<const char*>(body), length));
             std::replace(path.begin(), path.end(), L'/', L'\\');
             const double start = now();
+            if (file != INVALID_HANDLE_VALUE && flush) FlushFileBuffers(file);
             if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
             for (size_t slash = target.size(); (slash = path.find(L'\\', slash + 1)) != std::wstring::npos;) {
                 CreateDirectoryW(path.substr(0, slash).c_str(), nullptr);
@@ -148,20 +188,53 @@ double writeOnly(const uint8_t* data, uint32_t size, const std::wstring& target)
         }
     });
     const double start = now();
+    if (file != INVALID_HANDLE_VALUE && flush) FlushFileBuffers(file);
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     return spent + now() - start;
 }
 
 }  // namespace
 
+
+namespace {
+
+// One way of extracting: the threads that inflate (0: the installer's count) and whether files are
+// flushed; its times, and its memory from a run of its own.
+struct Way {
+    Way(unsigned threadCount, bool flushFiles, std::string wayName)
+        : threads(threadCount), flush(flushFiles), name(std::move(wayName)) {}
+    unsigned threads;
+    bool flush;
+    std::string name;
+    std::vector<double> times;
+    size_t heapPeak = 0;
+    size_t largest = 0;
+    size_t privateBytes = 0;
+    size_t residentBytes = 0;
+};
+
+bool extract(HMODULE module, HRSRC resource, const std::wstring& target, const Way& way, CountingFrontEnd& frontEnd,
+             uint32_t size) {
+    testsupport::deleteTree(target);
+    PayloadExtractor extractor(module, resource);
+    extractor.setThreadCount(way.threads);
+    extractor.setFlushFiles(way.flush);
+    const bool ok = extractor.extract(testsupport::narrow(target), &frontEnd, 0, 0);
+    if (!ok || frontEnd.last != size) std::fprintf(stderr, "extraction failed: %s", extractor.errorText().c_str());
+    return ok && frontEnd.last == size;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: payload_extract_bench INSTALLER WORK_FOLDER [RUNS]\n");
+        std::fprintf(stderr, "usage: payload_extract_bench INSTALLER WORK_FOLDER [RUNS] [--limits-only]\n");
         return 2;
     }
     const std::wstring installer = testsupport::widen(argv[1]);
     const std::wstring work = testsupport::widen(argv[2]);
     const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
+    const bool limitsOnly = argc > 4 && std::string(argv[4]) == "--limits-only";
     CreateDirectoryW(work.c_str(), nullptr);
 
     // The installer program mapped as an image resource: the payload is read where it lies.
@@ -179,47 +252,52 @@ int main(int argc, char** argv) {
     std::printf("payload: %u bytes (%.1f MiB), %u files, %u blocks, unpacking to %llu bytes (%.1f MiB)\n", size,
                 size / (1024.0 * 1024.0), shape.files, shape.blocks, static_cast<unsigned long long>(shape.bytes),
                 unpackedMiB);
+    const unsigned cores = logicalProcessorCount();
+    const unsigned threads = PayloadExtractor(module, resource).threadCount();
+    std::printf("threads: %u logical processors for this process; the installer inflates on %u (at most %u)\n", cores,
+                threads, PayloadExtractor::kMostInflatingThreads);
 
     // Warm up: the program file is read from the system's cache in every run alike.
     volatile uint8_t touch = 0;
     for (uint32_t i = 0; i < size; i += 4096) touch = touch + data[i];
     inflateOnly(data, size);
 
-    // The memory run: what extraction allocates, and the process's memory after every chunk.
+    const std::string many = std::to_string(threads) + (threads == 1 ? " thread" : " threads");
+    std::vector<Way> ways = {{0, true, many + ", flushed"}, {1, true, "1 thread, flushed"},
+                             {0, false, many + ", not flushed"}, {1, false, "1 thread, not flushed"}};
+    if (limitsOnly) ways.clear();
+
+    // The memory runs, as the installer extracts and with one thread: what extraction allocates,
+    // and the process's memory after every chunk.
     const PROCESS_MEMORY_COUNTERS baseline = memoryNow();
-    size_t heapPeak = 0;
-    size_t largest = 0;
-    SamplingFrontEnd sampling;
-    {
-        const std::wstring target = work + L"\\memory";
-        testsupport::deleteTree(target);
+    uint32_t reports = 0;
+    for (size_t i = 0; i < 2 && i < ways.size(); ++i) {
+        Way& way = ways[i];
+        SamplingFrontEnd sampling;
         const size_t heapBefore = allocationtracker::current();
         allocationtracker::reset();
-        PayloadExtractor extractor(module, resource);
-        if (!extractor.extract(testsupport::narrow(target), &sampling, 0, 0)) {
-            std::fprintf(stderr, "extraction failed: %s", extractor.errorText().c_str());
-            return 1;
-        }
-        heapPeak = allocationtracker::peak() - heapBefore;
-        largest = allocationtracker::largestRequest();
-        testsupport::deleteTree(target);
+        if (!extract(module, resource, work + L"\\memory", way, sampling, size)) return 1;
+        way.heapPeak = allocationtracker::peak() - heapBefore;
+        way.largest = allocationtracker::largestRequest();
+        way.privateBytes = sampling.privateBytes;
+        way.residentBytes = sampling.residentBytes;
+        reports = sampling.reports;
+        testsupport::deleteTree(work + L"\\memory");
     }
 
-    std::vector<double> extraction, inflation, writing, checks;
+    std::vector<double> inflation, inflationAll, writing, flushing, checks;
     for (int run = 0; run < runs; ++run) {
         const std::wstring target = work + L"\\extract";
-        testsupport::deleteTree(target);
-        CountingFrontEnd frontEnd;
-        PayloadExtractor extractor(module, resource);
-        const double start = now();
-        const bool ok = extractor.extract(testsupport::narrow(target), &frontEnd, 0, 0);
-        extraction.push_back(now() - start);
-        if (!ok || frontEnd.last != size) {
-            std::fprintf(stderr, "extraction failed: %s", extractor.errorText().c_str());
-            return 1;
+        for (Way& way : ways) {
+            CountingFrontEnd frontEnd;
+            const double start = now();
+            if (!extract(module, resource, target, way, frontEnd, size)) return 1;
+            way.times.push_back(now() - start);
+            testsupport::deleteTree(target);
         }
 
         inflation.push_back(inflateOnly(data, size));
+        inflationAll.push_back(inflateOnAllCores(data, size, cores));
         const double checkStart = now();
         const bool whole = surveyPayload(data, size).whole();
         checks.push_back(now() - checkStart);
@@ -228,34 +306,60 @@ int main(int argc, char** argv) {
             return 1;
         }
         const std::wstring raw = work + L"\\raw";
+        for (const bool flush : {false, true}) {
+            testsupport::deleteTree(raw);
+            CreateDirectoryW(raw.c_str(), nullptr);
+            (flush ? flushing : writing).push_back(writeOnly(data, size, raw, flush));
+        }
         testsupport::deleteTree(raw);
-        CreateDirectoryW(raw.c_str(), nullptr);
-        writing.push_back(writeOnly(data, size, raw));
-        testsupport::deleteTree(raw);
-        testsupport::deleteTree(target);
     }
 
-    const double extract = median(extraction);
-    const double inflate = median(inflation);
-    const double write = median(writing);
-    const double limit = inflate + write;
     const double mib = 1024.0 * 1024.0;
+    const double inflate = median(inflation);
+    const double inflateAll = median(inflationAll);
+    const double write = median(writing);
+    const double limitOne = inflate + write;
+    const double limitAll = inflateAll + write;
     std::printf("runs: %d (medians below)\n", runs);
-    std::printf("extraction:     %7.3f s   %7.1f MiB/s unpacked, %7.1f MiB/s of payload\n", extract, unpackedMiB / extract,
-                size / mib / extract);
-    std::printf("inflate only:   %7.3f s   %7.1f MiB/s unpacked (zlib, no files)\n", inflate, unpackedMiB / inflate);
-    std::printf("write only:     %7.3f s   %7.1f MiB/s (the same bytes uncompressed, one write per block)\n", write,
-                unpackedMiB / write);
-    std::printf("limit:          %7.3f s   (inflate only + write only)\n", limit);
-    std::printf("extraction / limit: %.3f (target at most 1.25)\n", extract / limit);
+    if (limitsOnly) {
+        std::printf("limit, 1 core:           %7.3f s\nlimit, all cores:        %7.3f s\nchecks:         %7.3f s\n",
+                    limitOne, limitAll, median(checks));
+        FreeLibrary(module);
+        return 0;
+    }
+    for (const Way& way : ways) {
+        const double t = median(way.times);
+        std::printf("extraction, %-24s %7.3f s   %7.1f MiB/s unpacked, %7.1f MiB/s of payload\n", (way.name + ":").c_str(),
+                    t, unpackedMiB / t, size / mib / t);
+    }
+    const double pooled = median(ways[0].times);
+    const double single = median(ways[1].times);
+    std::printf("flushing costs: %.3f s with %s, %.3f s with 1 (flushed minus not flushed)\n",
+                pooled - median(ways[2].times), many.c_str(), single - median(ways[3].times));
+    std::printf("%s against 1: %.2f flushed, %.2f not flushed (time with them / time with 1)\n", many.c_str(),
+                pooled / single, median(ways[2].times) / median(ways[3].times));
+    std::printf("inflate only, 1 core:    %7.3f s   %7.1f MiB/s unpacked (zlib, no files)\n", inflate,
+                unpackedMiB / inflate);
+    std::printf("inflate only, %u cores:   %7.3f s   %7.1f MiB/s unpacked (zlib, no files, every core at once)\n", cores,
+                inflateAll, unpackedMiB / inflateAll);
+    std::printf("write only:              %7.3f s   %7.1f MiB/s (the same bytes uncompressed, one write per block)\n",
+                write, unpackedMiB / write);
+    std::printf("write and flush:         %7.3f s   (the same, every file flushed before it is closed, one thread)\n",
+                median(flushing));
+    std::printf("limit, 1 core:           %7.3f s   (inflate only on 1 core + write only)\n", limitOne);
+    std::printf("limit, all cores:        %7.3f s   (inflate only on %u cores + write only)\n", limitAll, cores);
+    std::printf("extraction / limit: %.3f against all cores (target at most 1.25), %.3f against 1 core (%s, flushed)\n",
+                pooled / limitAll, pooled / limitOne, many.c_str());
     std::printf("checks:         %7.3f s   (framing and digest, before anything is removed or written)\n",
                 median(checks));
-    std::printf("memory: largest request %zu bytes, at most %zu bytes held by extraction at once\n", largest, heapPeak);
-    std::printf("memory: private %.1f MiB before, at most %.1f MiB during extraction; resident at most %.1f MiB"
-                " (mapped program file pages included)\n",
-                baseline.PagefileUsage / mib, sampling.privateBytes / mib, sampling.residentBytes / mib);
-    std::printf("memory: process peak resident %.1f MiB over the whole benchmark\n", memoryNow().PeakWorkingSetSize / mib);
-    std::printf("progress reports: %u\n", sampling.reports);
+    for (const Way& way : {std::cref(ways[0]), std::cref(ways[1])}) {
+        std::printf("memory, %s: largest request %zu bytes, at most %zu bytes held by extraction at once; private at"
+                    " most %.1f MiB, resident at most %.1f MiB (mapped program file pages included)\n",
+                    way.name.c_str(), way.largest, way.heapPeak, way.privateBytes / mib, way.residentBytes / mib);
+    }
+    std::printf("memory: private %.1f MiB before extracting; process peak resident %.1f MiB over the whole benchmark\n",
+                baseline.PagefileUsage / mib, memoryNow().PeakWorkingSetSize / mib);
+    std::printf("progress reports: %u\n", reports);
     FreeLibrary(module);
     return 0;
 }

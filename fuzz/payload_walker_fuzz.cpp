@@ -1,6 +1,7 @@
 // Fuzz target of the payload reading rules: any bytes are walked twice, inflating every block
 // and looking at sizes only, and what the walker reports is checked against the rules it must
-// keep whatever the input. The digest check runs on the same bytes, agrees with the walk about
+// keep whatever the input. The walk that inflates ahead (with the blocks' reused zlib state and
+// buffers, here without threads) must agree with the plain one chunk for chunk and byte for byte. The digest check runs on the same bytes, agrees with the walk about
 // the digest chunks before the first file chunk, and never matches once its value or a covered
 // byte is changed. Built with clang's libFuzzer by scripts/fuzz-payload, and replayed over the
 // committed corpus by the native tests.
@@ -13,6 +14,7 @@
 #include "payload/block_inflater.h"
 #include "payload/chunk_format.h"
 #include "payload/chunk_walker.h"
+#include "payload/inflate_ahead.h"
 #include "payload/payload_digest.h"
 
 namespace {
@@ -89,6 +91,7 @@ public:
 
     uint32_t consumed() const { return consumed_; }
     uint32_t chunks() const { return chunks_; }
+    unsigned checksum() const { return checksum_; }
     bool fileSeen() const { return fileSeen_; }
     // Digest chunks before the first file chunk, and the first of them.
     uint32_t digestChunks() const { return digestChunks_; }
@@ -209,6 +212,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         require(quick.chunks > full.chunks);
     } else {
         require(full.fault == quick.fault && full.offset == quick.offset && full.chunks == quick.chunks);
+    }
+    for (const unsigned blocks : {1u, 3u}) {
+        CheckingVisitor ahead(data, length, InflateMode::Inflate);
+        const WalkResult walk = walkPayloadInflatingAhead(data, length, ahead, InflateAhead{nullptr, blocks});
+        require(walk.fault == full.fault && walk.offset == full.offset && walk.chunks == full.chunks);
+        require(ahead.chunks() == inflating.chunks() && ahead.consumed() == inflating.consumed());
+        require(ahead.checksum() == inflating.checksum());
     }
     checkDigest(data, length, sizing, quick);
     return 0;

@@ -1,6 +1,8 @@
 #pragma once
-// Inflating one data chunk: its zlib stream, by zlib's one-shot uncompress, into a buffer of its
-// own that lives as long as the caller needs the bytes. Portable.
+// Inflating one data chunk's zlib stream into a buffer bounded by what the stream can hold.
+// Portable. inflateBlock is the plain way (zlib's one-shot uncompress, a buffer of its own per
+// block); BlockInflater gives the same results with one zlib state and no allocation per block,
+// for the extractor's threads, each of which keeps one.
 
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +14,11 @@ namespace swiftsetup {
 // stream of n bytes never inflates to more than this many bytes.
 uint64_t maximumInflatedSize(uint32_t streamLength);
 
+// The buffer a block gets: the smaller of its declared size and maximumInflatedSize(streamLength).
+// Every stream gives the same result as with a buffer of the declared size, but a size field that
+// lies costs nothing. 0 when that many bytes cannot be addressed here (the block then fails).
+size_t inflationCapacity(uint32_t streamLength, uint32_t declaredSize);
+
 struct InflatedBlock {
     std::unique_ptr<uint8_t[]> bytes;
     size_t length = 0;
@@ -19,11 +26,29 @@ struct InflatedBlock {
 
 // Inflates a complete zlib stream that must end within declaredSize output bytes; trailing bytes
 // after the stream's end are ignored. A declared size of 0 is an empty block and reads nothing.
-// The buffer holds the smaller of declaredSize and maximumInflatedSize(streamLength): every stream
-// gives the same result as with a buffer of the declared size, but a size field that lies costs
-// nothing. False for a damaged, truncated or oversized stream, a wrong checksum, a preset
-// dictionary, or a buffer that cannot be allocated.
+// The buffer holds inflationCapacity bytes. False for a damaged, truncated or oversized stream, a
+// wrong checksum, a preset dictionary, or a buffer that cannot be allocated.
 bool inflateBlock(const uint8_t* stream, uint32_t streamLength, uint32_t declaredSize,
                   InflatedBlock& block);
+
+// A zlib inflation state set up for the first block and reset for every later one. Its results are
+// inflateBlock's, block for block: the same bytes, the same failures. Not shared between threads;
+// movable.
+class BlockInflater {
+public:
+    BlockInflater();
+    ~BlockInflater();
+    BlockInflater(BlockInflater&&) noexcept;
+    BlockInflater& operator=(BlockInflater&&) noexcept;
+
+    // Inflates a stream that must end within `capacity` bytes (inflationCapacity of the block,
+    // at least 1) into `output`; `length` is what it gave. False as inflateBlock is, and when
+    // zlib's state could not be set up.
+    bool inflate(const uint8_t* stream, uint32_t streamLength, uint8_t* output, size_t capacity, size_t& length);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 }  // namespace swiftsetup

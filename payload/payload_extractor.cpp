@@ -7,10 +7,128 @@
 #include <vector>
 
 #include "payload/chunk_walker.h"
+#include "payload/inflate_ahead.h"
+#include "payload/unpack_threads.h"
+#include "platform/file_flush.h"
+#include "platform/threads.h"
 #include "text/catalogue.h"
 #include "ui/interface.h"
 
 namespace swiftsetup {
+
+namespace {
+
+// The extraction's threads, over Win32's.
+class Win32Threads final : public PlatformThreads {
+public:
+    Win32Threads() = default;
+    ~Win32Threads() override { joinAll(); }
+    Win32Threads(const Win32Threads&) = delete;
+    Win32Threads& operator=(const Win32Threads&) = delete;
+
+    bool start(void (*body)(void*), void* context) override {
+        if (started_ == PayloadExtractor::kMostInflatingThreads || !threads_[started_].start(body, context)) {
+            return false;
+        }
+        ++started_;
+        return true;
+    }
+    void joinAll() override {
+        for (unsigned i = 0; i < started_; ++i) threads_[i].join();
+        started_ = 0;
+    }
+    void lock() override { lock_.lock(); }
+    void unlock() override { lock_.unlock(); }
+    void wait(Condition condition) override { conditions_[index(condition)].wait(lock_); }
+    void wakeOne(Condition condition) override { conditions_[index(condition)].wakeOne(); }
+    void wakeAll(Condition condition) override { conditions_[index(condition)].wakeAll(); }
+
+private:
+    static unsigned index(Condition condition) { return condition == Condition::WorkQueued ? 0 : 1; }
+
+    Thread threads_[PayloadExtractor::kMostInflatingThreads];
+    unsigned started_ = 0;
+    Lock lock_;
+    swiftsetup::Condition conditions_[2];
+};
+
+}  // namespace
+
+// The files the extraction has finished writing, each flushed to the disk and closed as a chore
+// of its threads (at once, on this thread, when it has none). At most kWaitingFiles wait, so few
+// handles stay open. A file that fails is a write failure of that file; the first in the order
+// handed over is the one that counts.
+class PayloadExtractor::FileFinisher {
+public:
+    static constexpr unsigned kWaitingFiles = 8;
+
+    FileFinisher(UnpackThreads& threads, bool flush) : threads_(threads), flush_(flush) {
+        for (Waiting& waiting : waiting_) waiting.finisher = this;
+    }
+    ~FileFinisher() { finishAll(); }
+    FileFinisher(const FileFinisher&) = delete;
+    FileFinisher& operator=(const FileFinisher&) = delete;
+
+    // Takes the file over; waits while its place is taken.
+    void add(UniqueHandle file, std::string path) {
+        threads_.lock();
+        Waiting& waiting = waiting_[handed_ % kWaitingFiles];
+        while (waiting.busy) threads_.waitForJob();
+        waiting.file = std::move(file);
+        waiting.path = std::move(path);
+        waiting.order = handed_++;
+        waiting.busy = true;
+        threads_.queueChore(waiting);
+        threads_.unlock();
+    }
+
+    // Whether a file handed over has failed so far, without waiting for the rest.
+    bool failed() {
+        threads_.lock();
+        const bool failed = failure_.error != ERROR_SUCCESS;
+        threads_.unlock();
+        return failed;
+    }
+
+    // Returns when every file handed over is finished: the first failure in the order handed over,
+    // if any.
+    const FileFailure& finishAll() {
+        threads_.lock();
+        for (const Waiting& waiting : waiting_) {
+            while (waiting.busy) threads_.waitForJob();
+        }
+        threads_.unlock();
+        return failure_;
+    }
+
+private:
+    struct Waiting final : UnpackThreads::Job {
+        FileFinisher* finisher = nullptr;
+        UniqueHandle file;
+        std::string path;
+        uint32_t order = 0;
+        DWORD error = ERROR_SUCCESS;
+        bool busy = false;
+
+        void run(BlockInflater&) override { error = flushAndClose(std::move(file), finisher->flush_); }
+        void finish() override {
+            FileFailure& failure = finisher->failure_;
+            if (error != ERROR_SUCCESS && (failure.error == ERROR_SUCCESS || order < finisher->failedOrder_)) {
+                failure = FileFailure{error, std::move(path)};
+                finisher->failedOrder_ = order;
+            }
+            busy = false;
+        }
+    };
+
+    UnpackThreads& threads_;
+    const bool flush_;
+    Waiting waiting_[kWaitingFiles];
+    uint32_t handed_ = 0;
+    // Under the threads' lock.
+    FileFailure failure_;
+    uint32_t failedOrder_ = 0;
+};
 
 // Receives the walk's chunks and hands them to the extractor's steps.
 class PayloadExtractor::ChunkHandler final : public ChunkVisitor {
@@ -57,9 +175,32 @@ bool PayloadExtractor::extract(const std::string& targetFolder, Interface* front
     reportProgress(0);
     outputFile_.reset();
 
-    // The handler creates files, writes blocks and reports progress.
+    // The handler creates files, writes blocks and reports progress, on this thread, in payload
+    // order. This thread inflates too, and the others inflate ahead of it: one per logical
+    // processor in all. They also flush and close each file the handler has finished (with one
+    // processor, a thread of their own does that alone). All of them have ended, and every file is
+    // closed, before the outcome is decided.
+    const unsigned inflating = threadCount();
+    unsigned helpers = inflating - 1;
+    if (helpers == 0 && flushFiles_) helpers = 1;
+    Win32Threads platform;
+    UnpackThreads threads(&platform, helpers);
+    FileFinisher finisher(threads, flushFiles_);
+    finisher_ = &finisher;
     ChunkHandler handler(*this);
-    const WalkResult walk = walkPayload(data_, size_, handler, InflateMode::Inflate);
+    InflateAhead ahead;
+    ahead.threads = inflating > 1 ? &threads : nullptr;
+    const WalkResult walk = walkPayloadInflatingAhead(data_, size_, handler, ahead);
+    // A file cut short by a failure is only closed; the last file of a whole walk is finished
+    // like every other.
+    if (walk.fault == PayloadFault::None) {
+        finishOutputFile();
+    } else {
+        outputFile_.reset();
+    }
+    const FileFailure unfinished = finisher.finishAll();
+    finisher_ = nullptr;
+
     switch (walk.fault) {
         case PayloadFault::None: errorCode_ = ExtractorError::None; break;
         case PayloadFault::TruncatedHeader:
@@ -80,10 +221,17 @@ bool PayloadExtractor::extract(const std::string& targetFolder, Interface* front
             break;
         case PayloadFault::StoppedByVisitor: break;  // the step that failed has said why
     }
-
-    // No file stays open, whether the walk succeeded or not.
-    outputFile_.reset();
+    // A file that did not reach the disk, or did not close, is a write failure of that file. It
+    // was finished before the chunk at which the walk ended, so it comes first in payload order.
+    if (unfinished.error != ERROR_SUCCESS) {
+        fail(ExtractorError::WriteFailed, unfinished.error, unfinished.path);
+    }
     return errorCode_ == ExtractorError::None;
+}
+
+unsigned PayloadExtractor::threadCount() const {
+    const unsigned threads = threads_ != 0 ? threads_ : logicalProcessorCount();
+    return threads < kMostInflatingThreads ? threads : kMostInflatingThreads;
 }
 
 std::string PayloadExtractor::errorText() const {
@@ -110,6 +258,8 @@ bool PayloadExtractor::failWithKey(ExtractorError code, const char* messageKey) 
 
 bool PayloadExtractor::handleDataChunk(const Block& block) {
     if (block.declaredSize == 0) return true;
+    // Nothing more is written once a finished file has failed; that failure is the one reported.
+    if (finisher_->failed()) return false;
     // One write per block, straight from the inflation buffer. A write that the system calls a
     // success but that wrote less is a full disk: some systems set no error code for it, and
     // "Success." would be the user's whole explanation.
@@ -123,11 +273,16 @@ bool PayloadExtractor::handleDataChunk(const Block& block) {
 }
 
 bool PayloadExtractor::handleFileChunk(std::string_view path) {
-    outputFile_.reset();
+    if (!finishOutputFile()) return false;
     std::string fullPath = targetFolder_;
     fullPath += '\\';
     fullPath.append(path);
     return createOutputFile(fullPath);
+}
+
+bool PayloadExtractor::finishOutputFile() {
+    if (outputFile_.valid()) finisher_->add(std::move(outputFile_), std::move(outputPath_));
+    return !finisher_->failed();
 }
 
 bool PayloadExtractor::createOutputFile(const std::string& path) {

@@ -4,8 +4,9 @@
 # three folder levels; and a payload of the first tenth of those files.
 #
 # make_bench_installers BUILD ROOT  fills BUILD/bench with tree/, small/, payload.bin, small.bin,
-#   bench-setup-x86.exe and bench-small-x86.exe (the shipped program), bench-setup-x64.exe (the
-#   twin), and, when makensis is there, the peers peer-x86.exe and peer-x64.exe of the same files.
+#   bench-setup-x86.exe and bench-small-x86.exe (the shipped program), bench-setup-x64.exe and
+#   bench-small-x64.exe (the twin), and, when makensis is there, the peers peer-x86.exe and
+#   peer-x64.exe of the same files.
 # shellcheck source=payload.sh
 . "$(dirname "${BASH_SOURCE[0]}")/payload.sh"
 
@@ -55,6 +56,7 @@ PYTHON
   "$root/scripts/build-installer" --payload-file "$bench/payload.bin" --output "$bench/bench-setup-x86.exe" --arch x86
   "$root/scripts/build-installer" --payload-file "$bench/small.bin" --output "$bench/bench-small-x86.exe" --arch x86
   "$root/scripts/build-installer" --payload-file "$bench/payload.bin" --output "$bench/bench-setup-x64.exe" --arch x64
+  "$root/scripts/build-installer" --payload-file "$bench/small.bin" --output "$bench/bench-small-x64.exe" --arch x64
   if command -v makensis >/dev/null; then
     local target
     for target in x86 x64; do

@@ -1,25 +1,31 @@
 #include "tests/payload/allocation_tracker.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <new>
 
 namespace allocationtracker {
 namespace {
 
-// Single-threaded programs only; a header in front of each block remembers its size.
+// A header in front of each block remembers its size. Threads may allocate and free at once.
 constexpr size_t kHeader = 16;
-size_t held = 0;
-size_t highest = 0;
-size_t largest = 0;
+std::atomic<size_t> held{0};
+std::atomic<size_t> highest{0};
+std::atomic<size_t> largest{0};
+
+void raiseTo(std::atomic<size_t>& value, size_t to) {
+    size_t seen = value.load();
+    while (to > seen && !value.compare_exchange_weak(seen, to)) {
+    }
+}
 
 void* allocate(size_t size) {
-    if (size > largest) largest = size;
+    raiseTo(largest, size);
     if (size > static_cast<size_t>(-1) - kHeader) return nullptr;
     auto* block = static_cast<unsigned char*>(std::malloc(size + kHeader));
     if (block == nullptr) return nullptr;
     *reinterpret_cast<size_t*>(block) = size;
-    held += size;
-    if (held > highest) highest = held;
+    raiseTo(highest, held += size);
     return block + kHeader;
 }
 
@@ -33,7 +39,7 @@ void release(void* pointer) {
 }  // namespace
 
 void reset() {
-    highest = held;
+    highest = held.load();
     largest = 0;
 }
 size_t current() { return held; }

@@ -5,10 +5,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "payload/block_inflater.h"
+#include "payload/chunk_format.h"
+#include "payload/inflate_ahead.h"
 #include "payload/payload_digest.h"
 #include "payload/payload_path.h"
 #include "payload/payload_writer.h"
@@ -22,6 +27,7 @@ using payloadtest::chunk;
 using payloadtest::dataChunk;
 using payloadtest::digestChunk;
 using payloadtest::fileChunk;
+using payloadtest::programLikeBytes;
 using payloadtest::versionChunk;
 using payloadtest::withDigest;
 using payloadtest::zlibStream;
@@ -59,9 +65,74 @@ public:
     unsigned files = 0;
 };
 
+// The standard library's threads behind the seam the installer fills with Win32's. At most
+// `startable` threads start; the rest are refused, as a system out of threads refuses them.
+class StandardThreads final : public PlatformThreads {
+public:
+    explicit StandardThreads(size_t startable) : startable_(startable) {}
+    bool start(void (*body)(void*), void* context) override {
+        if (threads_.size() == startable_) return false;
+        threads_.emplace_back(body, context);
+        return true;
+    }
+    void joinAll() override {
+        for (std::thread& thread : threads_) thread.join();
+        threads_.clear();
+    }
+    void lock() override { mutex_.lock(); }
+    void unlock() override { mutex_.unlock(); }
+    void wait(Condition condition) override {
+        std::unique_lock<std::mutex> held(mutex_, std::adopt_lock);
+        conditions_[static_cast<int>(condition)].wait(held);
+        held.release();
+    }
+    void wakeOne(Condition condition) override { conditions_[static_cast<int>(condition)].notify_one(); }
+    void wakeAll(Condition condition) override { conditions_[static_cast<int>(condition)].notify_all(); }
+
+private:
+    size_t startable_;
+    std::vector<std::thread> threads_;
+    std::mutex mutex_;
+    std::condition_variable conditions_[2];
+};
+
+struct AheadRun {
+    unsigned threads, blocks;
+    size_t startable;
+};
+
+// The walk with blocks inflated ahead must give the visitor and the caller what the plain walk gave
+// (what the reference recorded from `from` on, for a recorder that walked before).
+void expectSameAhead(const std::string& payload, const Recorder& reference, const WalkResult& expected,
+                     const AheadRun& run, const Recorder& from = Recorder()) {
+    SCOPED_TRACE(std::to_string(run.threads) + " other threads, " + std::to_string(run.blocks) + " blocks, " +
+                 std::to_string(run.startable) + " startable");
+    StandardThreads platform(run.startable);
+    UnpackThreads threads(&platform, run.threads);
+    Recorder recorder;
+    recorder.refuseFilesFrom = reference.refuseFilesFrom;
+    recorder.files = from.files;
+    const WalkResult result =
+        walkPayloadInflatingAhead(reinterpret_cast<const uint8_t*>(payload.data()), static_cast<uint32_t>(payload.size()),
+                                  recorder, InflateAhead{&threads, run.blocks});
+    EXPECT_EQ(result.fault, expected.fault);
+    EXPECT_EQ(result.offset, expected.offset);
+    EXPECT_EQ(result.chunks, expected.chunks);
+    const auto after = [](const auto& all, const auto& before) {
+        return std::vector(all.begin() + static_cast<std::ptrdiff_t>(before.size()), all.end());
+    };
+    EXPECT_EQ(recorder.events, after(reference.events, from.events));
+    EXPECT_TRUE(recorder.contents == after(reference.contents, from.contents));
+    EXPECT_EQ(recorder.progress, after(reference.progress, from.progress));
+}
+
+// Every inflating walk of these tests is also made with blocks inflated ahead on threads.
 WalkResult walk(const std::string& payload, Recorder& recorder, InflateMode mode = InflateMode::Inflate) {
-    return walkPayload(reinterpret_cast<const uint8_t*>(payload.data()), static_cast<uint32_t>(payload.size()),
-                       recorder, mode);
+    const Recorder before = recorder;
+    const WalkResult result = walkPayload(reinterpret_cast<const uint8_t*>(payload.data()),
+                                          static_cast<uint32_t>(payload.size()), recorder, mode);
+    if (mode == InflateMode::Inflate) expectSameAhead(payload, recorder, result, AheadRun{2, 0, 8}, before);
+    return result;
 }
 
 std::string key(const WalkResult& result) {
@@ -285,6 +356,50 @@ TEST(ChunkWalker, SizesOnlyModeSeesTheLayoutWithoutInflating) {
     const std::string payload = fileChunk("a") + blockChunk("hello") + dataChunk(0, "");
     EXPECT_EQ(walk(payload, recorder, InflateMode::SizesOnly).fault, PayloadFault::None);
     EXPECT_THAT(recorder.events, ElementsAre("file a @0", "block 5->0", "block 0->0"));
+}
+
+// Inflating ahead on threads changes nothing the visitor sees, nor the result, for every shape:
+// the first fault in payload order wins however far ahead the threads are, and nothing after it
+// reaches the visitor.
+TEST(ChunkWalker, InflatingAheadOnThreadsHandsTheVisitorExactlyWhatTheWalkDoes) {
+    std::string many = versionChunk("1") + fileChunk("many.bin");
+    for (uint32_t i = 0; i < 40; ++i) many += blockChunk(programLikeBytes(kBlockSize, i));
+    std::string damaged = zlibStream(programLikeBytes(5000, 99));
+    damaged[damaged.size() / 2] ^= 0x20;
+    const std::string tail = fileChunk("after.txt") + blockChunk("after") + fileChunk("last.txt") + blockChunk("last");
+    struct Case {
+        const char* name;
+        std::string payload;
+        int refuseFilesFrom;
+        PayloadFault fault;
+    };
+    using enum PayloadFault;
+    const std::string huge = dataChunk(0xFFFFFFFFu, zlibStream(std::string(1 << 20, 'z'), 9));
+    const std::string odd = dataChunk(100, zlibStream("short")) + dataChunk(4, zlibStream("tail") + "junk") + dataChunk(0, "");
+    const std::vector<Case> cases = {
+        {"empty", "", -1, None},
+        {"small", kGood, -1, None},
+        {"many blocks", many + tail, -1, None},
+        {"damaged behind many", many + blockChunk("x") + dataChunk(5000, damaged) + tail, -1, DecompressionFailed},
+        {"refused file behind blocks in flight", many + tail, 1, StoppedByVisitor},
+        {"refused file before blocks in flight", many + tail, 0, StoppedByVisitor},
+        {"framing broken behind many", many + tail + "\x01", -1, TruncatedHeader},
+        {"damaged before broken framing", many + dataChunk(5000, damaged) + tail + chunk(9, "xy").substr(0, 5), -1,
+         DecompressionFailed},
+        {"unsafe path behind many", many + fileChunk("../x") + tail, -1, UnsafePath},
+        {"short data chunk", many + chunk(0, "abc") + tail, -1, ShortDataChunk},
+        {"too large to inflate ahead, and odd sizes", many + huge + odd + tail, -1, None},
+    };
+    const std::vector<AheadRun> runs = {{0, 0, 8}, {0, 3, 8}, {1, 0, 8}, {3, 0, 8}, {7, 1, 8}, {7, 0, 0}, {4, 0, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Recorder reference;
+        reference.refuseFilesFrom = c.refuseFilesFrom;
+        const WalkResult expected = walkPayload(reinterpret_cast<const uint8_t*>(c.payload.data()),
+                                                static_cast<uint32_t>(c.payload.size()), reference);
+        EXPECT_EQ(expected.fault, c.fault);
+        for (const AheadRun& run : runs) expectSameAhead(c.payload, reference, expected, run);
+    }
 }
 
 // The first bytes of the payload the installer carries, as its format describes them.

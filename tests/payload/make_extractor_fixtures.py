@@ -35,6 +35,20 @@ def contents(path, size):
     return bytes(out)
 
 
+def late_damage():
+    """Many good blocks, a small file, more good blocks, then a damaged one and a file after it:
+    blocks are inflated far ahead of the file being written when the walk comes to the fault."""
+    out = version(b"1")
+    for path, blocks in (("many.bin", 24), ("held.txt", 0), ("more.bin", 8)):
+        out += file(path.encode())
+        body = contents(path, blocks * 65536) if blocks else b"held"
+        for start in range(0, len(body), 65536):
+            out += data(body[start:start + 65536])
+    damaged = bytearray(zlib.compress(contents("never.txt", 65536), 6))
+    damaged[len(damaged) // 2] ^= 0x20
+    return out + data(b"", stream=bytes(damaged), declared=65536) + file(b"never.txt") + data(b"never")
+
+
 def broken_payloads():
     kept = version(b"1") + file(b"kept.txt") + data(b"kept")
     bad_adler = bytearray(zlib.compress(b"half of a file", 6))
@@ -55,6 +69,7 @@ def broken_payloads():
         "huge-size-damaged": version(b"1") + file(b"huge.txt") + data(b"", declared=0xFFFFFFFF, stream=bytes(damaged)),
         "empty": b"",
         "separators": file(b"a/b/slash.txt") + data(b"slash") + file(b"a\\b\\backslash.txt") + data(b"backslash"),
+        "late-damage": late_damage(),
     }
 
 

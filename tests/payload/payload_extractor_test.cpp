@@ -1,6 +1,7 @@
 // PayloadExtractor under Wine, through real resources of this program (type 256; name 256 is a
 // payload that lexmora-payload packed, the other names are payloads of broken or hardened shapes).
-// Run under three user locales; --expect=da|de|en names the language the error texts must have.
+// Run under three user locales; --expect=da|de|en names the language the error texts must have,
+// --threads=N how many threads inflate (0: as many as the installer would use).
 #include "payload/payload_extractor.h"
 
 #include <windows.h>
@@ -10,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/text_conversion.h"
@@ -17,6 +19,7 @@
 #include "tests/payload/extractor_fixture_files.h"
 #include "tests/payload/payload_bytes.h"
 #include "tests/support/null_front_end.h"
+#include "tests/support/platform_import_hook.h"
 #include "tests/support/test_support.h"
 #include "text/catalogue.h"
 #include "text/translate.h"
@@ -31,6 +34,7 @@ using ::testing::IsEmpty;
 using testsupport::TemporaryFolder;
 
 std::string expectedLanguage;
+unsigned inflatingThreads = 0;
 
 // Resource names of the payloads this program carries (tests/payload/CMakeLists.txt).
 enum Fixture : uint16_t {
@@ -47,11 +51,20 @@ enum Fixture : uint16_t {
     HugeSizeDamaged = 310,
     Empty = 311,
     Separators = 312,
+    LateDamage = 313,
 };
 
 HRSRC resource(uint16_t name) {
     return FindResourceW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(name), MAKEINTRESOURCEW(256));
 }
+
+// An extractor of one of this program's payloads, with the threads of this run.
+class Extractor : public PayloadExtractor {
+public:
+    explicit Extractor(uint16_t name) : PayloadExtractor(GetModuleHandleW(nullptr), resource(name)) {
+        setThreadCount(inflatingThreads);
+    }
+};
 
 // The payload's bytes, read the ordinary way, to know where its chunks end.
 std::string resourceBytes(uint16_t name) {
@@ -147,7 +160,7 @@ TEST(PayloadExtractor, UnpacksEveryFileWithProgressAfterEveryChunk) {
     ASSERT_FALSE(expectedLanguage.empty()) << "run with --expect=da|de|en";
     TemporaryFolder folder;
     const std::string target = targetOf(folder);  // two levels that do not exist yet
-    PayloadExtractor extractor(GetModuleHandleW(nullptr), resource(Good));
+    Extractor extractor(Good);
     const std::string payload = resourceBytes(Good);
     ASSERT_EQ(extractor.payloadSize(), payload.size());
 
@@ -185,21 +198,21 @@ TEST(PayloadExtractor, UnpacksEveryFileWithProgressAfterEveryChunk) {
 
 TEST(PayloadExtractor, ProgressWrapsInThirtyTwoBitsAndANullFrontEndHearsNothing) {
     TemporaryFolder folder;
-    PayloadExtractor extractor(GetModuleHandleW(nullptr), resource(Good));
+    Extractor extractor(Good);
     RecordingInterface frontEnd;
     ASSERT_TRUE(extractor.extract(targetOf(folder), &frontEnd, 0xFFFFFFF0u, 0xFFFFFFFFu));
     EXPECT_EQ(frontEnd.reports.front(), std::make_pair(0xFFFFFFF0u, extractor.payloadSize() - 1));
     EXPECT_EQ(frontEnd.reports.back().first, extractor.payloadSize() - 0x10u);
 
     TemporaryFolder other;
-    PayloadExtractor quiet(GetModuleHandleW(nullptr), resource(Good));
+    Extractor quiet(Good);
     ASSERT_TRUE(quiet.extract(targetOf(other), nullptr, 0, 0));
     expectGoodTree(other / L"Apps\\Lexmora 3");
 }
 
 TEST(PayloadExtractor, EmptyPayloadReportsOnceAndCreatesNothing) {
     TemporaryFolder folder;
-    PayloadExtractor extractor(GetModuleHandleW(nullptr), resource(Empty));
+    Extractor extractor(Empty);
     RecordingInterface frontEnd;
     ASSERT_TRUE(extractor.extract(targetOf(folder), &frontEnd, 7, 9));
     EXPECT_EQ(extractor.payloadSize(), 0u);
@@ -213,7 +226,7 @@ TEST(PayloadExtractor, ExtractingAgainRewritesFilesInPlaceAndLeavesOthersAlone) 
     CreateDirectoryW(target.c_str(), nullptr);
     ASSERT_TRUE(testsupport::writeFile(target + L"\\lexmora.exe", std::string(200000, 'o')));
     ASSERT_TRUE(testsupport::writeFile(target + L"\\settings.ini", "mine"));
-    PayloadExtractor extractor(GetModuleHandleW(nullptr), resource(Good));
+    Extractor extractor(Good);
     ASSERT_TRUE(extractor.extract(testsupport::narrow(target), nullptr, 0, 0));
     ASSERT_TRUE(extractor.extract(testsupport::narrow(target), nullptr, 0, 0)) << "each walk starts afresh";
     expectGoodTree(target);
@@ -231,7 +244,7 @@ TEST(PayloadExtractor, FileHeldOpenWithoutSharingStopsTheExtractionWithTheSystem
     HANDLE holder = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
 
-    PayloadExtractor extractor(GetModuleHandleW(nullptr), resource(Good));
+    Extractor extractor(Good);
     RecordingInterface frontEnd;
     EXPECT_FALSE(extractor.extract(testsupport::narrow(target), &frontEnd, 0, 0));
     CloseHandle(holder);
@@ -259,7 +272,7 @@ TEST(PayloadExtractor, PathLevelThatIsAFileIsNamedAndLeftAlone) {
     const std::wstring target = folder / L"Lexmora";
     CreateDirectoryW(target.c_str(), nullptr);
     ASSERT_TRUE(testsupport::writeFile(target + L"\\first", "a file, not a folder"));
-    PayloadExtractor extractor(GetModuleHandleW(nullptr), resource(Good));
+    Extractor extractor(Good);
     EXPECT_FALSE(extractor.extract(testsupport::narrow(target), nullptr, 0, 0));
     EXPECT_EQ(extractor.errorCode(), ExtractorError::CreateDirectoryFailed);
     EXPECT_EQ(extractor.errorText(), systemErrorTextAt(ERROR_FILE_EXISTS, testsupport::narrow(target + L"\\first")));
@@ -292,7 +305,7 @@ TEST(PayloadExtractor, BrokenPayloadsFailWithTheirTextInTheUsersLanguage) {
         SCOPED_TRACE(c.key + std::string(" in fixture ") + std::to_string(c.fixture));
         TemporaryFolder folder;
         const std::wstring target = folder / L"inner\\target";
-        PayloadExtractor extractor(GetModuleHandleW(nullptr), resource(c.fixture));
+        Extractor extractor(c.fixture);
         RecordingInterface frontEnd;
         DebugOutput debug;
         EXPECT_FALSE(extractor.extract(testsupport::narrow(target), &frontEnd, 0, 0));
@@ -312,7 +325,7 @@ TEST(PayloadExtractor, BrokenPayloadsFailWithTheirTextInTheUsersLanguage) {
     }
     // The partly written file of a block that fails is closed, with the blocks before it.
     TemporaryFolder folder;
-    PayloadExtractor extractor(GetModuleHandleW(nullptr), resource(BadChecksum));
+    Extractor extractor(BadChecksum);
     EXPECT_FALSE(extractor.extract(testsupport::narrow(folder.path()), nullptr, 0, 0));
     HANDLE partial = CreateFileW((folder / L"partial.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_NE(partial, INVALID_HANDLE_VALUE);
@@ -320,30 +333,121 @@ TEST(PayloadExtractor, BrokenPayloadsFailWithTheirTextInTheUsersLanguage) {
     EXPECT_EQ(testsupport::readFile(folder / L"partial.txt"), "first block ");
 }
 
+// Far more blocks than threads before a damaged one: the blocks inflated ahead change nothing. The
+// files before it are whole, the one it belongs to holds the blocks before it, nothing comes after.
+// A file that cannot be created before it (held open without sharing) is what is reported.
+TEST(PayloadExtractor, FaultsBehindBlocksInflatedAheadAreReportedAsWithoutThreads) {
+    const std::string payload = resourceBytes(LateDamage);
+    const std::vector<uint32_t> ends = payloadtest::chunkEnds(payload);
+    for (const bool held : {false, true}) {
+        SCOPED_TRACE(held ? "held file" : "damaged block");
+        TemporaryFolder folder;
+        const std::wstring target = folder / L"Lexmora";
+        CreateDirectoryW(target.c_str(), nullptr);
+        ASSERT_TRUE(testsupport::writeFile(target + L"\\held.txt", "in use"));
+        HANDLE holder = held ? CreateFileW((target + L"\\held.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                           0, nullptr)
+                             : INVALID_HANDLE_VALUE;
+        Extractor extractor(LateDamage);
+        RecordingInterface frontEnd;
+        DebugOutput debug;
+        EXPECT_FALSE(extractor.extract(testsupport::narrow(target), &frontEnd, 0, 0));
+        if (held) CloseHandle(holder);
+        expectHolds(target + L"\\many.bin", payloadtest::fixtureContents("many.bin", 24 * 65536));
+        EXPECT_FALSE(testsupport::fileExists(target + L"\\never.txt"));
+        std::vector<std::wstring> lines = {target + L"\\many.bin", L"\r\n", target + L"\\held.txt", L"\r\n"};
+        if (held) {
+            EXPECT_EQ(extractor.errorCode(), ExtractorError::CreateFileFailed);
+            EXPECT_EQ(extractor.errorText(),
+                      systemErrorTextAt(ERROR_SHARING_VIOLATION, testsupport::narrow(target + L"\\held.txt")));
+            EXPECT_EQ(testsupport::readFile(target + L"\\held.txt"), "in use");
+            EXPECT_FALSE(testsupport::fileExists(target + L"\\more.bin"));
+            EXPECT_EQ(frontEnd.reports.back().first, ends[25]) << "the last block of many.bin";
+        } else {
+            EXPECT_EQ(extractor.errorCode(), ExtractorError::InvalidDataChunk);
+            EXPECT_EQ(extractor.errorText(), translate("#extractor_decompression_failed"));
+            EXPECT_EQ(testsupport::readFile(target + L"\\held.txt"), "held");
+            expectHolds(target + L"\\more.bin", payloadtest::fixtureContents("more.bin", 8 * 65536));
+            EXPECT_EQ(frontEnd.reports.back().first, ends[ends.size() - 4]) << "the block before the damaged one";
+            lines.insert(lines.end(), {target + L"\\more.bin", L"\r\n"});
+        }
+        EXPECT_THAT(debug.lines(), ElementsAreArray(lines));
+    }
+}
+
+// FlushFileBuffers as the program calls it: counted, and failing for the file whose path ends in
+// `failing` when one is named.
+struct FlushWatch {
+    static BOOL WINAPI flush(HANDLE file) {
+        InterlockedIncrement(&calls);
+        wchar_t path[1024];
+        const DWORD length = GetFinalPathNameByHandleW(file, path, 1024, 0);
+        if (failing != nullptr && length < 1024 && std::wstring_view(path, length).ends_with(failing)) {
+            SetLastError(ERROR_DISK_FULL);
+            return FALSE;
+        }
+        return original(file);
+    }
+    static inline volatile LONG calls = 0;
+    static inline const wchar_t* failing = nullptr;
+    static inline BOOL(WINAPI* original)(HANDLE) = nullptr;
+};
+
+// Success means every file reached the disk: each is flushed once, before it counts as written.
+// One that cannot be flushed is a write failure of that file, reported in its place in payload
+// order: before a damaged block that comes later.
+TEST(PayloadExtractor, EveryFileIsFlushedAndOneThatCannotBeIsAWriteFailureInItsPlace) {
+    testsupport::ImportHook hook("kernel32.dll", "FlushFileBuffers", reinterpret_cast<void*>(&FlushWatch::flush));
+    ASSERT_TRUE(hook.installed());
+    FlushWatch::original = hook.originalAs<BOOL(WINAPI*)(HANDLE)>();
+    for (const bool flush : {true, false}) {
+        TemporaryFolder folder;
+        Extractor extractor(Good);
+        extractor.setFlushFiles(flush);
+        FlushWatch::calls = 0;
+        ASSERT_TRUE(extractor.extract(targetOf(folder), nullptr, 0, 0)) << extractor.errorText();
+        const LONG calls = FlushWatch::calls;
+        EXPECT_EQ(calls, flush ? static_cast<LONG>(payloadtest::fixtureFiles().size()) : 0);
+        expectGoodTree(folder / L"Apps\\Lexmora 3");
+    }
+
+    TemporaryFolder folder;
+    Extractor extractor(LateDamage);
+    FlushWatch::failing = L"\\many.bin";
+    EXPECT_FALSE(extractor.extract(testsupport::narrow(folder.path()), nullptr, 0, 0));
+    FlushWatch::failing = nullptr;
+    EXPECT_EQ(extractor.errorCode(), ExtractorError::WriteFailed);
+    EXPECT_EQ(extractor.errorText(), systemErrorTextAt(ERROR_DISK_FULL, testsupport::narrow(folder / L"many.bin")));
+    expectHolds(folder / L"many.bin", payloadtest::fixtureContents("many.bin", 24 * 65536));
+}
+
 TEST(PayloadExtractor, AbsurdDeclaredSizeCostsNothingAndStillUnpacks) {
     // A block that says it inflates to 0xFFFFFFFF bytes: the stream of "hello" is all there is,
     // and no request comes near the size the field claims.
     TemporaryFolder folder;
-    PayloadExtractor extractor(GetModuleHandleW(nullptr), resource(HugeSize));
+    Extractor extractor(HugeSize);
     allocationtracker::reset();
     ASSERT_TRUE(extractor.extract(testsupport::narrow(folder.path()), nullptr, 0, 0)) << extractor.errorText();
     EXPECT_LT(allocationtracker::largestRequest(), 64u * 1024u);
     EXPECT_EQ(testsupport::readFile(folder / L"huge.txt"), "hello");
 
-    // A good payload asks for one block's buffer at a time, whatever the size of the payload.
+    // A good payload asks for one block's buffer for each block it may hold at once (one per
+    // inflating thread and the one being written; one alone when the writing thread inflates them
+    // all), whatever its size.
     TemporaryFolder other;
-    PayloadExtractor good(GetModuleHandleW(nullptr), resource(Good));
+    Extractor good(Good);
+    const size_t blocks = good.threadCount() > 1 ? good.threadCount() + 1 : 1;
     allocationtracker::reset();
     const size_t before = allocationtracker::current();
     ASSERT_TRUE(good.extract(testsupport::narrow(other.path()), nullptr, 0, 0));
     EXPECT_EQ(allocationtracker::largestRequest(), 65536u);
-    EXPECT_LT(allocationtracker::peak() - before, 2u * 65536u);
+    EXPECT_LT(allocationtracker::peak() - before, (blocks + 1) * 65536u);
 }
 
 TEST(PayloadExtractor, SlashesAndBackslashesNameTheSameFolders) {
     TemporaryFolder folder;
     DebugOutput debug;
-    PayloadExtractor extractor(GetModuleHandleW(nullptr), resource(Separators));
+    Extractor extractor(Separators);
     ASSERT_TRUE(extractor.extract(testsupport::narrow(folder.path()), nullptr, 0, 0));
     EXPECT_EQ(testsupport::readFile(folder / L"a\\b\\slash.txt"), "slash");
     EXPECT_EQ(testsupport::readFile(folder / L"a\\b\\backslash.txt"), "backslash");
@@ -388,6 +492,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument.rfind("--expect=", 0) == 0) swiftsetup::expectedLanguage = argument.substr(9);
+        if (argument.rfind("--threads=", 0) == 0) swiftsetup::inflatingThreads = std::stoul(argument.substr(10));
     }
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,15 @@
+#pragma once
+// The end of a file's writing: what it takes for the file to be on the disk and closed.
+
+#include <windows.h>
+
+#include "platform/handles.h"
+
+namespace swiftsetup {
+
+// Flushes the file to the disk (when asked: FlushFileBuffers, which returns once the system and
+// the drive hold nothing of it unwritten) and closes it. ERROR_SUCCESS, or the first error of the
+// two; a call that fails without saying why counts as ERROR_WRITE_FAULT.
+DWORD flushAndClose(UniqueHandle file, bool flush);
+
+}  // namespace swiftsetup
