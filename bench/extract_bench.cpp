@@ -8,7 +8,8 @@
 //     written, on one core and on all of them at once, plus the same bytes written uncompressed,
 //     file by file, one write per block (and the same again with every file flushed);
 //   - memory: what extraction allocates (largest request, most held at once) and the process's
-//     private and resident memory sampled after every chunk, with the threads and with one;
+//     private and resident memory sampled after every chunk, with the threads and then with one
+//     (a whole install's memory, each in a process of its own, is scripts/bench-install's);
 //   - the checks the install makes before it changes anything: every chunk's framing and the
 //     payload's digest (surveyPayload).
 // usage: payload_extract_bench.exe INSTALLER WORK_FOLDER [RUNS] [--limits-only]
@@ -209,6 +210,7 @@ struct Way {
     std::vector<double> times;
     size_t heapPeak = 0;
     size_t largest = 0;
+    size_t privateBefore = 0;
     size_t privateBytes = 0;
     size_t residentBytes = 0;
 };
@@ -274,6 +276,7 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < 2 && i < ways.size(); ++i) {
         Way& way = ways[i];
         SamplingFrontEnd sampling;
+        way.privateBefore = memoryNow().PagefileUsage;
         const size_t heapBefore = allocationtracker::current();
         allocationtracker::reset();
         if (!extract(module, resource, work + L"\\memory", way, sampling, size)) return 1;
@@ -354,8 +357,11 @@ int main(int argc, char** argv) {
                 median(checks));
     for (const Way& way : {std::cref(ways[0]), std::cref(ways[1])}) {
         std::printf("memory, %s: largest request %zu bytes, at most %zu bytes held by extraction at once; private at"
-                    " most %.1f MiB, resident at most %.1f MiB (mapped program file pages included)\n",
-                    way.name.c_str(), way.largest, way.heapPeak, way.privateBytes / mib, way.residentBytes / mib);
+                    " most %.1f MiB, %.1f MiB more than before it; resident at most %.1f MiB (mapped program file"
+                    " pages included)\n",
+                    way.name.c_str(), way.largest, way.heapPeak, way.privateBytes / mib,
+                    (static_cast<double>(way.privateBytes) - static_cast<double>(way.privateBefore)) / mib,
+                    way.residentBytes / mib);
     }
     std::printf("memory: private %.1f MiB before extracting; process peak resident %.1f MiB over the whole benchmark\n",
                 baseline.PagefileUsage / mib, memoryNow().PeakWorkingSetSize / mib);

@@ -393,6 +393,11 @@ struct FlushWatch {
     static inline BOOL(WINAPI* original)(HANDLE) = nullptr;
 };
 
+HANDLE WINAPI refuseThread(SECURITY_ATTRIBUTES*, SIZE_T, LPTHREAD_START_ROUTINE, void*, DWORD, DWORD*) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+}
+
 // Success means every file reached the disk: each is flushed once, before it counts as written.
 // One that cannot be flushed is a write failure of that file, reported in its place in payload
 // order: before a damaged block that comes later.
@@ -400,15 +405,22 @@ TEST(PayloadExtractor, EveryFileIsFlushedAndOneThatCannotBeIsAWriteFailureInItsP
     testsupport::ImportHook hook("kernel32.dll", "FlushFileBuffers", reinterpret_cast<void*>(&FlushWatch::flush));
     ASSERT_TRUE(hook.installed());
     FlushWatch::original = hook.originalAs<BOOL(WINAPI*)(HANDLE)>();
-    for (const bool flush : {true, false}) {
-        TemporaryFolder folder;
-        Extractor extractor(Good);
-        extractor.setFlushFiles(flush);
-        FlushWatch::calls = 0;
-        ASSERT_TRUE(extractor.extract(targetOf(folder), nullptr, 0, 0)) << extractor.errorText();
-        const LONG calls = FlushWatch::calls;
-        EXPECT_EQ(calls, flush ? static_cast<LONG>(payloadtest::fixtureFiles().size()) : 0);
-        expectGoodTree(folder / L"Apps\\Lexmora 3");
+    // The same when no thread can be made: everything is then done on the calling thread.
+    for (const bool threads : {true, false}) {
+        for (const bool flush : {true, false}) {
+            SCOPED_TRACE(std::string(threads ? "threads" : "no thread can start") + (flush ? ", flushed" : ""));
+            std::optional<testsupport::ImportHook> refused;
+            if (!threads) refused.emplace("kernel32.dll", "CreateThread", reinterpret_cast<void*>(&refuseThread));
+            ASSERT_TRUE(threads || refused->installed());
+            TemporaryFolder folder;
+            Extractor extractor(Good);
+            extractor.setFlushFiles(flush);
+            FlushWatch::calls = 0;
+            ASSERT_TRUE(extractor.extract(targetOf(folder), nullptr, 0, 0)) << extractor.errorText();
+            const LONG calls = FlushWatch::calls;
+            EXPECT_EQ(calls, flush ? static_cast<LONG>(payloadtest::fixtureFiles().size()) : 0);
+            expectGoodTree(folder / L"Apps\\Lexmora 3");
+        }
     }
 
     TemporaryFolder folder;
