@@ -178,8 +178,7 @@ bool Installer::install(Interface& ui, Logger& log) {
     // program are ended, and every file and folder proved removable, before anything is removed.
     // The proof is given back unchanged, for that uninstaller to delete.
     ui.setStatus(text("#installer_status_uninstalling"));
-    const uint32_t ended = terminateProcessesByPath(programPath) +
-                           terminateProcessesByPath(installFolder + product::kChatProgramFile);
+    const uint32_t ended = terminateProcessesByPath({programPath, installFolder + product::kChatProgramFile});
     if (ended != 0) note("running programs of the installation ended: " + number(ended));
     if (const std::optional<Failure> failure = proveRemovable(*this, installFolder, ownFile)) return giveUp(*failure);
 

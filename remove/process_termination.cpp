@@ -60,25 +60,39 @@ bool samePath(const wchar_t* a, const wchar_t* b) {
     return *a == *b;
 }
 
-// True when a module of the process, or failing a module list its program file, has the path.
-bool hasProgramLoaded(HANDLE process, const wchar_t* programPath, std::vector<wchar_t>& buffer) {
+// True when a module of the process, or failing a module list its program file, has one of the
+// paths.
+bool hasProgramLoaded(HANDLE process, const std::vector<WideBuffer>& programPaths, std::vector<wchar_t>& buffer) {
+    auto isWanted = [&](const wchar_t* path) {
+        for (const WideBuffer& wanted : programPaths) {
+            if (samePath(wanted.c_str(), path)) return true;
+        }
+        return false;
+    };
     const std::vector<HMODULE> modules = loadedModules(process);
     for (const HMODULE module : modules) {
         const DWORD length = GetModuleFileNameExW(process, module, buffer.data(), kPathUnits);
-        if (length != 0 && length < kPathUnits && samePath(programPath, buffer.data())) return true;
+        if (length != 0 && length < kPathUnits && isWanted(buffer.data())) return true;
     }
     if (!modules.empty()) return false;
     // A 32-bit program cannot list the modules of a 64-bit one, but it can read its image path.
     DWORD length = kPathUnits;
-    return QueryFullProcessImageNameW(process, 0, buffer.data(), &length) && length < kPathUnits &&
-           samePath(programPath, buffer.data());
+    return QueryFullProcessImageNameW(process, 0, buffer.data(), &length) && length < kPathUnits && isWanted(buffer.data());
 }
 
 }  // namespace
 
-uint32_t terminateProcessesByPath(const std::string& programPath) {
-    const WideBuffer wantedPath = utf8ToWide(programPath);
-    if (wantedPath[0] == L'\0') return 0;
+uint32_t terminateProcessesByPath(const std::vector<std::string>& programPaths) {
+    // Listing every process's modules is slow (a read of another process's memory per module): it
+    // is done once for all the programs, and not at all when none of their files is there, for no
+    // process can have loaded a file that is not there.
+    std::vector<WideBuffer> wanted;
+    for (const std::string& path : programPaths) {
+        WideBuffer wide = utf8ToWide(path);
+        const DWORD attributes = GetFileAttributesW(wide.c_str());
+        if (wide[0] != L'\0' && attributes != INVALID_FILE_ATTRIBUTES) wanted.push_back(std::move(wide));
+    }
+    if (wanted.empty()) return 0;
     uint32_t ended = 0;
     std::vector<wchar_t> buffer(kPathUnits);
     const DWORD ownId = GetCurrentProcessId();
@@ -90,13 +104,17 @@ uint32_t terminateProcessesByPath(const std::string& programPath) {
         UniqueHandle process(OpenProcess(
             PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
         if (!process) continue;
-        if (!hasProgramLoaded(process.get(), wantedPath.c_str(), buffer)) continue;
+        if (!hasProgramLoaded(process.get(), wanted, buffer)) continue;
         if (TerminateProcess(process.get(), 0)) {
             WaitForSingleObject(process.get(), kExitWaitMs);
             ++ended;
         }
     }
     return ended;
+}
+
+uint32_t terminateProcessesByPath(const std::string& programPath) {
+    return terminateProcessesByPath(std::vector<std::string>{programPath});
 }
 
 }  // namespace swiftsetup

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace swiftsetup {
 
@@ -9,5 +10,7 @@ namespace swiftsetup {
 // that its files can be deleted afterwards. Processes that cannot be opened or ended keep
 // running. The calling process is never ended. How many were ended.
 uint32_t terminateProcessesByPath(const std::string& programPath);
+// The same for several programs at once, in one look at every process.
+uint32_t terminateProcessesByPath(const std::vector<std::string>& programPaths);
 
 }  // namespace swiftsetup

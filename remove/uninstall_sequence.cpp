@@ -92,8 +92,7 @@ bool Installer::uninstall(Interface& ui, Logger& log) {
 
     // End the programs so that their files can go.
     if (!folder.empty()) {
-        const uint32_t ended = terminateProcessesByPath(programPath) +
-                               terminateProcessesByPath(folder + product::kChatProgramFile);
+        const uint32_t ended = terminateProcessesByPath({programPath, folder + product::kChatProgramFile});
         if (ended != 0) note("running programs of the installation ended: " + digitsOf(ended));
     }
 
