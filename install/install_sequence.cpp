@@ -73,6 +73,8 @@ std::optional<Failure> checkBeforeInstall(Installer& installer, const PayloadExt
 // Every file and folder in the folder can be removed or replaced now, after a short wait for
 // what others hold for a moment; otherwise what is held, and why.
 std::optional<Failure> proveRemovable(Installer& installer, const std::string& folder, const std::string& ownFile) {
+    installer.note("claim: proving that everything in " + folder + " can go (holds waited for " +
+                   number(kHoldWaitMs / 1000) + " s at most)");
     const uint64_t start = GetTickCount64();
     const TreeClaim claim = claimTree(folder, ownFile, start + kHoldWaitMs);
     if (claim.held()) return Failure{Step::Claim, claim.held()->error, claim.held()->path};

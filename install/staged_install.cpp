@@ -112,7 +112,8 @@ std::optional<Failure> stageNewVersion(Installer& installer, PayloadExtractor& p
                                        const std::string& ownFile, uint64_t ownSize) {
     const uint64_t start = GetTickCount64();
     if (!payload.extract(staging, installer.frontEnd, 0, static_cast<uint32_t>(ownSize))) return payload.failure();
-    installer.note("unpacked, flushed and closed in " + digitsOf(GetTickCount64() - start) + " ms");
+    installer.note("unpacked: " + digitsOf(payload.filesWritten()) + " files, " + digitsOf(payload.bytesWritten()) +
+                   " bytes, every one flushed to the disk and closed, in " + digitsOf(GetTickCount64() - start) + " ms");
     installer.frontEnd->setStatus(translate("#installer_status_installing_uninstaller"));
     installer.progressBase = payload.payloadSize();
     return copyUninstaller(installer, ownFile, ownSize, staging + product::kUninstallerFile);

@@ -172,6 +172,8 @@ bool PayloadExtractor::extract(const std::string& targetFolder, Interface* front
     progressExtra_ = progressExtra;
     frontEnd_ = frontEnd;
     targetFolder_ = targetFolder;
+    filesWritten_ = 0;
+    bytesWritten_ = 0;
     reportProgress(0);
     outputFile_.reset();
 
@@ -269,6 +271,7 @@ bool PayloadExtractor::handleDataChunk(const Block& block) {
         return fail(ExtractorError::WriteFailed, GetLastError(), outputPath_);
     }
     if (written != length) return fail(ExtractorError::WriteFailed, ERROR_DISK_FULL, outputPath_);
+    bytesWritten_ += length;
     return true;
 }
 
@@ -305,6 +308,7 @@ bool PayloadExtractor::createOutputFile(const std::string& path) {
     if (!outputFile_.valid()) {
         return fail(ExtractorError::CreateFileFailed, GetLastError(), outputPath_);
     }
+    ++filesWritten_;
     return true;
 }
 

@@ -72,6 +72,9 @@ public:
     const Failure& failure() const { return failure_; }
     // The same in the user's language or as the system words it, the path on a line of its own.
     std::string errorText() const;
+    // What the last extract created and wrote.
+    uint64_t filesWritten() const { return filesWritten_; }
+    uint64_t bytesWritten() const { return bytesWritten_; }
     ExtractorError errorCode() const;
     uint32_t payloadSize() const;
     // The payload in the resource's memory, for a look before extracting; null when it did not
@@ -102,6 +105,8 @@ private:
     uint32_t size_ = 0;
     ExtractorError errorCode_ = ExtractorError::None;
     Failure failure_;
+    uint64_t filesWritten_ = 0;
+    uint64_t bytesWritten_ = 0;
     unsigned threads_ = 0;
     bool flushFiles_ = true;
     Interface* frontEnd_ = nullptr;  // not owned
