@@ -21,12 +21,16 @@ std::vector<std::string> valuesStarting(const RegistryKey& run, const std::strin
 
 }  // namespace
 
-bool removeAutostartEntries(const std::string& programPath) {
+bool removeAutostartEntries(const std::string& programPath, std::vector<std::string>* removed) {
     const RegistryKey run = currentUser().open(product::kRunKey, KeyAccess::ReadWrite);
     // Collect first, delete afterwards: deleting during the enumeration would shift its indexes.
     const std::vector<std::string> doomed = valuesStarting(run, programPath);
     bool allGone = true;
-    for (const std::string& name : doomed) allGone = run.deleteValue(name) && allGone;
+    for (const std::string& name : doomed) {
+        const bool gone = run.deleteValue(name);
+        if (gone && removed != nullptr) removed->push_back(name);
+        allGone = gone && allGone;
+    }
     return allGone;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 namespace swiftsetup {
 
@@ -7,7 +8,8 @@ namespace swiftsetup {
 // whatever the value's name: the program path alone, or in quotation marks followed by
 // arguments, ASCII letter case ignored. A missing Run key changes nothing. False when a value
 // that starts the program could not be deleted.
-bool removeAutostartEntries(const std::string& programPath);
+// The names of the values deleted go to removed, when given.
+bool removeAutostartEntries(const std::string& programPath, std::vector<std::string>* removed = nullptr);
 
 // Whether removeAutostartEntries can delete what it would find: true when no value starts the
 // program, or when the Run key can be written.

@@ -105,20 +105,30 @@ struct EarlierInstallation {
     }
 };
 
-void writeUninstallEntry(const std::string& installFolder, const std::string& programPath,
+// Each value is told to the log as it is written, or that it could not be.
+void writeUninstallEntry(Installer& installer, const std::string& installFolder, const std::string& programPath,
                          const std::string& uninstallerPath, uint64_t installedBytes) {
     const RegistryKey entry = currentUser().create(product::kUninstallKey, KeyAccess::Write);
-    entry.setString("DisplayIcon", programPath + ",0");
-    entry.setString("DisplayName", product::kName);
-    entry.setString("DisplayVersion", product::kVersion);
-    entry.setDword("EstimatedSize", static_cast<uint32_t>(installedBytes / 1024));
-    entry.setString("InstallLocation", installFolder);
-    entry.setDword("NoModify", 1);
-    entry.setDword("NoRepair", 1);
-    entry.setString("Publisher", product::kPublisher);
-    entry.setString("UninstallString", "\"" + uninstallerPath + "\" /uninstall");
-    entry.setString("URLInfoAbout", product::kPublisherUrl);
-    entry.setString("Version", product::kVersion);
+    auto text = [&](const char* name, const std::string& value) {
+        installer.note(std::string(entry.setString(name, value) ? "entry value written: " : "entry value not written: ") +
+                       name + " = " + value);
+    };
+    auto dword = [&](const char* name, uint32_t value) {
+        installer.note(std::string(entry.setDword(name, value) ? "entry value written: " : "entry value not written: ") +
+                       name + " = " + number(value));
+    };
+    installer.note(std::string("uninstall entry: HKEY_CURRENT_USER\\") + product::kUninstallKey);
+    text("DisplayIcon", programPath + ",0");
+    text("DisplayName", product::kName);
+    text("DisplayVersion", product::kVersion);
+    dword("EstimatedSize", static_cast<uint32_t>(installedBytes / 1024));
+    text("InstallLocation", installFolder);
+    dword("NoModify", 1);
+    dword("NoRepair", 1);
+    text("Publisher", product::kPublisher);
+    text("UninstallString", "\"" + uninstallerPath + "\" /uninstall");
+    text("URLInfoAbout", product::kPublisherUrl);
+    text("Version", product::kVersion);
 }
 
 }  // namespace
@@ -206,8 +216,7 @@ bool Installer::install(Interface& ui, Logger& log) {
 
     // The entry in the list of installed programs.
     const std::string uninstallerPath = installFolder + product::kUninstallerFile;
-    writeUninstallEntry(installFolder, programPath, uninstallerPath, extractor.payloadSize() + ownSize);
-    note(std::string("uninstall entry written: HKEY_CURRENT_USER\\") + product::kUninstallKey);
+    writeUninstallEntry(*this, installFolder, programPath, uninstallerPath, extractor.payloadSize() + ownSize);
 
     // The previous major version's bootstrap key loses its pointers to the old program.
     ui.setStatus("Updating registry...");
@@ -218,7 +227,9 @@ bool Installer::install(Interface& ui, Logger& log) {
     }
 
     // Exactly one autostart value for the program, under our own name.
-    if (!removeAutostartEntries(programPath)) note("an earlier autostart value of the program could not be deleted");
+    std::vector<std::string> removed;
+    if (!removeAutostartEntries(programPath, &removed)) note("an earlier autostart value of the program could not be deleted");
+    for (const std::string& name : removed) note("autostart value deleted: " + name);
     const bool autostart = currentUser().open(product::kRunKey, KeyAccess::Write).setString(product::kName, programPath);
     note(std::string(autostart ? "autostart value written: " : "autostart value could not be written: ") + product::kName +
          " = " + programPath);

@@ -113,13 +113,18 @@ bool Installer::uninstall(Interface& ui, Logger& log) {
         // Where a name cannot go at once (before Windows 10), each entry leaves the tree first for
         // a folder beside it, and is deleted there.
         AsideFolder aside(folder);
+        const uint64_t claimed = tree.entryCount();
         if (!folder.empty()) leftBehind = removeTree(tree, 0, 100, 100, [&] { return aside.nextName(); });
+        if (!folder.empty()) note("deleted " + digitsOf(claimed - leftBehind.size()) + " files and folders of " + folder);
         for (RemovalFailure& failure : links.removeAll([] {})) leftBehind.push_back(std::move(failure));
         if (!shortcuts.empty()) RemoveDirectoryW(utf8ToWide(shortcuts).c_str());  // kept when it holds files of others
-        if (!removeAutostartEntries(programPath)) leftBehind.push_back({runKeyName(), 0});
+        if (!shortcuts.empty()) {
+            note("shortcuts deleted: " + shortcuts + product::kProgramShortcut + ", " + (product::kChatShortcut + 1));
+        }
+        std::vector<std::string> removed;
+        if (!removeAutostartEntries(programPath, &removed)) leftBehind.push_back({runKeyName(), 0});
+        for (const std::string& name : removed) note("autostart value deleted: " + name);
         if (!aside.folder().remove()) note("left for a later run: " + aside.folder().path());  // still held there
-        note("deleted: the installation's files and folders, its shortcuts and autostart values" +
-             std::string(leftBehind.empty() ? "" : ", but not all"));
     }
 
     // Last, the entry: Windows no longer lists the application, unless some of it is still there.

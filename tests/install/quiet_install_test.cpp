@@ -226,13 +226,26 @@ TEST_F(QuietInstall, AProductThatWindowsInstallerCannotRemoveStopsTheInstall) {
     EXPECT_TRUE(nothingOfTheNewVersion());
 }
 
-TEST_F(QuietInstall, AnEarlierUninstallerThatFailsStopsTheInstall) {
+TEST_F(QuietInstall, AnEarlierUninstallerThatFailsStopsTheInstallUnlessItTookPartOfTheEarlierVersion) {
     writeValue(kUninstallKey, L"UninstallString", L"\"" + besideModule(L"exit_with_code.exe") + L"\" 1 0");
     EXPECT_EQ(runInstaller(installerUnderTest()), kFailed);
     EXPECT_FALSE(folderExists(paths.installFolder));
     EXPECT_FALSE(fileExists(paths.uninstaller));
     EXPECT_TRUE(runValuesFor(paths.program).empty());
     EXPECT_FALSE(folderExists(paths.shortcutFolder));
+
+    // One that fails after deleting part of the earlier version, as earlier builds could, has
+    // already cost the user the version that works: the complete new one goes in instead.
+    resetProductState();
+    ASSERT_EQ(runInstaller(besideModule(L"test-installer-first.exe")), 0u);
+    endProcessesInFolder(paths.installFolder);
+    writeValue(kUninstallKey, L"UninstallString",
+               L"C:\\windows\\system32\\cmd.exe /c del \"" + paths.installFolder + L"\\readme.txt\" & exit 1");
+    EXPECT_EQ(runInstaller(installerUnderTest()), 0u);
+    std::set<std::wstring> installed = fileSet(paths.installFolder);
+    EXPECT_EQ(installed.erase(L"uninstall.exe"), 1u);
+    EXPECT_EQ(installed, fileSet(sampleTree()));
+    EXPECT_EQ(readValues(kUninstallKey).size(), 11u);
 }
 
 TEST_F(QuietInstall, ReplacesAnEarlierInstallationThroughItsOwnUninstaller) {
