@@ -99,7 +99,7 @@ struct EarlierInstallation {
     bool stillWhole() const {
         if (registered != currentUser().open(product::kUninstallKey, KeyAccess::Read).isValid()) return false;
         for (const std::string& file : files) {
-            if (GetFileAttributesW(utf8ToWide(file).c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+            if (!entryExists(file)) return false;
         }
         return true;
     }

@@ -10,6 +10,7 @@
 #include "install/installer.h"
 #include "install/product.h"
 #include "payload/payload_extractor.h"
+#include "platform/file_flush.h"
 #include "platform/file_moves.h"
 #include "platform/paths.h"
 #include "platform/text_conversion.h"
@@ -57,8 +58,6 @@ std::optional<Failure> copyUninstaller(Installer& installer, const std::string& 
     installer.note("uninstaller copied and flushed: " + uninstallerPath + ", " + digitsOf(ownSize) + " bytes");
     return std::nullopt;
 }
-
-bool entryExists(const std::string& path) { return GetFileAttributesW(utf8ToWide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string relativeTo(const std::string& root, const std::string& path) { return path.substr(root.size()); }
 

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "platform/handles.h"
 
 namespace swiftsetup {
@@ -11,5 +13,9 @@ namespace swiftsetup {
 // the drive hold nothing of it unwritten) and closes it. ERROR_SUCCESS, or the first error of the
 // two; a call that fails without saying why counts as ERROR_WRITE_FAULT.
 DWORD flushAndClose(UniqueHandle file, bool flush);
+
+// The same for a file already written and closed, opened again by its path, so that a power cut
+// from now on finds it whole.
+DWORD flushToDisk(const std::string& path);
 
 }  // namespace swiftsetup

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "platform/handles.h"
 #include "platform/text_conversion.h"
 
 namespace swiftsetup {
@@ -13,22 +12,14 @@ uint32_t moveEntry(const std::string& from, const std::string& to, bool replace)
     return GetLastError();
 }
 
-uint32_t flushToDisk(const std::string& path) {
-    // Flushing needs write access; sharing everything keeps out of the way of a virus scanner
-    // that is reading the fresh file.
-    UniqueHandle file(CreateFileW(utf8ToWide(path).c_str(), GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return GetLastError();
-    if (!FlushFileBuffers(file.get())) return GetLastError();
-    if (!CloseHandle(file.release())) return GetLastError();
-    return ERROR_SUCCESS;
-}
-
 uint32_t ensureFolder(const std::string& path) {
     if (CreateDirectoryW(utf8ToWide(path).c_str(), nullptr)) return ERROR_SUCCESS;
     const DWORD error = GetLastError();
     return error == ERROR_ALREADY_EXISTS && folderExists(path) ? ERROR_SUCCESS : error;
+}
+
+bool entryExists(const std::string& path) {
+    return GetFileAttributesW(utf8ToWide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool folderExists(const std::string& path) {

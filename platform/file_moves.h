@@ -1,6 +1,6 @@
 #pragma once
-// Moving files and folders within one drive, and making what was written reach the disk. Each
-// answers with the system's error code, ERROR_SUCCESS (0) when it worked.
+// Moving files and folders within one drive, and what is there. The moves answer with the system's
+// error code, ERROR_SUCCESS (0) when they worked.
 
 #include <cstdint>
 #include <string>
@@ -11,13 +11,11 @@ namespace swiftsetup {
 // name is replaced in the same step; a folder is never replaced.
 uint32_t moveEntry(const std::string& from, const std::string& to, bool replace);
 
-// Writes whatever the system still holds of the file in memory to the disk, so that a power cut
-// from now on finds it whole.
-uint32_t flushToDisk(const std::string& path);
-
 // Creates one folder level; an existing folder is no failure.
 uint32_t ensureFolder(const std::string& path);
 
+// A file, folder or link of that name is there.
+bool entryExists(const std::string& path);
 bool folderExists(const std::string& path);
 
 }  // namespace swiftsetup

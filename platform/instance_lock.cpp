@@ -4,6 +4,7 @@
 #include <tlhelp32.h>
 
 #include "platform/account.h"
+#include "text/digits.h"
 
 namespace swiftsetup {
 namespace {
@@ -11,16 +12,10 @@ namespace {
 // How often a waiting program looks again whether it belongs to the holder's run.
 constexpr DWORD kLookAgainMs = 1000;
 
-// The digits of a number. std::to_wstring would bring a whole formatted-output engine into the
-// program.
+// The digits of a number as wide text (they are ASCII).
 std::wstring digits(unsigned long long value, unsigned base = 10) {
-    std::wstring text;
-    do {
-        const auto digit = static_cast<unsigned>(value % base);
-        text.insert(text.begin(), static_cast<wchar_t>(digit < 10 ? L'0' + digit : L'a' + digit - 10));
-        value /= base;
-    } while (value != 0);
-    return text;
+    const std::string text = digitsOf(value, base);
+    return std::wstring(text.begin(), text.end());
 }
 
 // The mark by which earlier builds tell their children that they hold the lock.

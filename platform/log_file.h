@@ -36,4 +36,7 @@ private:
     bool broken_ = false;
 };
 
+// The local time as the log writes it: "2026-12-09 17:45:12.345".
+std::string localTimestamp();
+
 }  // namespace swiftsetup

@@ -25,6 +25,18 @@ std::string modulePath() {
     }
 }
 
+std::string fullPathName(const std::string& path) {
+    const WideBuffer wide = utf8ToWide(path);
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const DWORD length = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+        if (length == 0) return {};
+        if (length < buffer.size()) return wideToUtf8(buffer.data(), static_cast<int32_t>(length));
+        buffer.resize(length + 1);
+    }
+    return {};
+}
+
 uint64_t fileSize(const std::string& path) {
     // No data access is asked for, so the file's sharing does not stand in the way: a file that
     // another program is writing still has a size.

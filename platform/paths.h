@@ -10,6 +10,11 @@ namespace swiftsetup {
 // Full path of the running program, whatever its length.
 std::string modulePath();
 
+// The path as Windows reads it, absolute: the current folder for a relative path, "." and ".."
+// levels, forward slashes, and the trailing dots and blanks that the file system drops from
+// every name. Empty when the system cannot read it.
+std::string fullPathName(const std::string& path);
+
 // Size in bytes, 64-bit; 0 when the file cannot be opened.
 uint64_t fileSize(const std::string& path);
 

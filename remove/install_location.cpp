@@ -69,13 +69,6 @@ std::string pathFrom(Call call) {
     return {};
 }
 
-// The path as Windows reads it: "." and ".." levels, forward slashes, and the trailing dots and
-// blanks that the file system drops from every name.
-std::string fullPathName(const std::string& path) {
-    const WideBuffer wide = utf8ToWide(path);
-    return pathFrom([&](wchar_t* buffer, DWORD size) { return GetFullPathNameW(wide.c_str(), size, buffer, nullptr); });
-}
-
 // Short (8.3) names written out as the names they stand for; the path itself when it has none
 // to expand or does not exist.
 std::string longPathName(const std::string& path) {

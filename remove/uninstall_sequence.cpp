@@ -117,8 +117,8 @@ bool Installer::uninstall(Interface& ui, Logger& log) {
         if (!folder.empty()) leftBehind = removeTree(tree, 0, 100, 100, [&] { return aside.nextName(); });
         if (!folder.empty()) note("deleted " + digitsOf(claimed - leftBehind.size()) + " files and folders of " + folder);
         for (RemovalFailure& failure : links.removeAll([] {})) leftBehind.push_back(std::move(failure));
-        if (!shortcuts.empty()) RemoveDirectoryW(utf8ToWide(shortcuts).c_str());  // kept when it holds files of others
         if (!shortcuts.empty()) {
+            RemoveDirectoryW(utf8ToWide(shortcuts).c_str());  // kept when it holds files of others
             note("shortcuts deleted: " + shortcuts + product::kProgramShortcut + ", " + (product::kChatShortcut + 1));
         }
         std::vector<std::string> removed;

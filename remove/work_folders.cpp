@@ -35,6 +35,14 @@ void dropRecord(const std::string& path) {
     }
 }
 
+// Deletes the folder as far as it can now; the record goes once nothing is left.
+bool removeWithRecord(const std::string& path) {
+    removeTreeAsFarAsPossible(path);
+    if (entryExists(path)) return false;
+    dropRecord(path);
+    return true;
+}
+
 // A fresh token, and a tag for the folder's name from the same random bytes.
 std::optional<std::pair<std::string, uint32_t>> newToken() {
     GUID guid{};
@@ -105,7 +113,7 @@ std::optional<std::string> recordNewName(const std::string& folder, WorkFolderKi
         const auto fresh = newToken();
         if (!fresh) break;
         const std::string path = workFolderPath(folder, kind, fresh->second);
-        if (GetFileAttributesW(utf8ToWide(path).c_str()) != INVALID_FILE_ATTRIBUTES) continue;
+        if (entryExists(path)) continue;
         // Without a record, a folder left by a run cut off would never be known for ours: better
         // to make none.
         if (!key.setString(path, fresh->first)) {
@@ -121,13 +129,11 @@ std::optional<std::string> recordNewName(const std::string& folder, WorkFolderKi
 
 }  // namespace
 
-WorkFolder::WorkFolder(WorkFolder&& other) noexcept
-    : path_(std::exchange(other.path_, {})), token_(std::move(other.token_)), error_(other.error_) {}
+WorkFolder::WorkFolder(WorkFolder&& other) noexcept : path_(std::exchange(other.path_, {})), error_(other.error_) {}
 
 WorkFolder& WorkFolder::operator=(WorkFolder&& other) noexcept {
     if (this != &other) {
         path_ = std::exchange(other.path_, {});
-        token_ = std::move(other.token_);
         error_ = other.error_;
     }
     return *this;
@@ -154,7 +160,6 @@ WorkFolder WorkFolder::create(const std::string& folder, WorkFolderKind kind) {
             return work;
         }
         work.path_ = *path;
-        work.token_ = token;
         return work;
     }
     return work;
@@ -172,29 +177,23 @@ WorkFolder WorkFolder::reserveFor(const std::string& folder) {
         return work;
     }
     work.path_ = *path;
-    work.token_ = token;
     return work;
 }
 
-void WorkFolder::abandon(const std::string& folder) {
-    if (!valid()) return;
-    deleteMarker(folder);
-    dropRecord(path_);
-    path_.clear();
-}
+void WorkFolder::abandon(const std::string& folder) { release(folder); }
 
-void WorkFolder::becomes(const std::string& newPath) {
+void WorkFolder::becomes(const std::string& newPath) { release(newPath); }
+
+void WorkFolder::release(const std::string& markedFolder) {
     if (!valid()) return;
-    deleteMarker(newPath);
+    deleteMarker(markedFolder);
     dropRecord(path_);
     path_.clear();
 }
 
 bool WorkFolder::remove() {
     if (!valid()) return true;
-    removeTreeAsFarAsPossible(path_);
-    if (GetFileAttributesW(utf8ToWide(path_).c_str()) != INVALID_FILE_ATTRIBUTES) return false;
-    dropRecord(path_);
+    if (!removeWithRecord(path_)) return false;
     path_.clear();
     return true;
 }
@@ -217,15 +216,14 @@ LeftoverWorkFolders removeLeftoverWorkFolders() {
     for (const auto& [path, token] : recorded) {
         const WorkFolderFacts facts = factsAbout(path, token);
         if (judgeWorkFolder(facts) == WorkFolderVerdict::Remove) {
-            removeTreeAsFarAsPossible(path);
-            if (GetFileAttributesW(utf8ToWide(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
-                leftovers.kept.push_back(path);
-                continue;  // next time
+            if (removeWithRecord(path)) {
+                leftovers.removed.push_back(path);
+            } else {
+                leftovers.kept.push_back(path);  // next time
             }
-            leftovers.removed.push_back(path);
-        } else if (facts.isFolder || facts.isLink) {
-            leftovers.notOurs.push_back(path);
+            continue;
         }
+        if (facts.isFolder || facts.isLink) leftovers.notOurs.push_back(path);
         dropRecord(path);
     }
     return leftovers;

@@ -28,8 +28,8 @@ public:
     static WorkFolder create(const std::string& folder, WorkFolderKind kind);
 
     // A new name beside folder, recorded, for folder itself to be moved to: folder gets the
-    // marker first, so that it arrives marked. Then either movedThere() or the move failed and
-    // abandon() takes the marker and the record back.
+    // marker first, so that it arrives marked. Should the move fail, abandon() takes the marker and
+    // the record back.
     static WorkFolder reserveFor(const std::string& folder);
     void abandon(const std::string& folder);
 
@@ -46,8 +46,10 @@ public:
     const std::string& path() const { return path_; }
 
 private:
+    // The record goes, and the marker in markedFolder.
+    void release(const std::string& markedFolder);
+
     std::string path_;
-    std::string token_;
     uint32_t error_ = 0;
 };
 
