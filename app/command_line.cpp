@@ -1,25 +1,24 @@
 #include "app/command_line.h"
 
-#include <cwchar>
-#include <iterator>
+#include <string_view>
 
 namespace swiftsetup {
 
-RunMode parseSwitches(int argumentCount, const wchar_t* const* arguments) {
-    static constexpr wchar_t kLogTo[] = L"/log=";
-    constexpr size_t kLogToLength = std::size(kLogTo) - 1;
+RunMode parseSwitches(const std::vector<std::string>& arguments) {
+    constexpr std::string_view kLogTo = "/log=";
     RunMode mode;
-    for (int i = 1; i < argumentCount; ++i) {
-        if (lstrcmpW(arguments[i], L"/quiet") == 0) {
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "/quiet") {
             mode.quiet = true;
-        } else if (lstrcmpW(arguments[i], L"/uninstall") == 0) {
+        } else if (argument == "/uninstall") {
             mode.uninstall = true;
-        } else if (lstrcmpW(arguments[i], L"/log") == 0) {
+        } else if (argument == "/log") {
             mode.log = true;
             mode.logPath.reset();
-        } else if (std::wcsncmp(arguments[i], kLogTo, kLogToLength) == 0) {
+        } else if (argument.compare(0, kLogTo.size(), kLogTo) == 0) {
             mode.log = true;
-            mode.logPath = std::wstring(arguments[i] + kLogToLength);
+            mode.logPath = argument.substr(kLogTo.size());
         }
     }
     return mode;

@@ -1,20 +1,19 @@
 // Entry point of the installer and of its copy "uninstall.exe".
 #include <windows.h>
-#include <shellapi.h>
 
 #include <memory>
 #include <string>
 
 #include "app/command_line.h"
 #include "install/installer.h"
-#include "install/product.h"
+#include "machine/product.h"
 #include "platform/account.h"
 #include "platform/dll_hardening.h"
-#include "platform/handles.h"
 #include "platform/log_file.h"
 #include "platform/paths.h"
-#include "platform/text_conversion.h"
-#include "text/translate.h"
+#include "platform/process_arguments.h"
+#include "platform/system_errors.h"
+#include "platform/user_language.h"
 #include "ui/dummy_interface.h"
 #include "ui/dummy_logger.h"
 #include "ui/file_logger.h"
@@ -27,11 +26,11 @@ using namespace swiftsetup;
 // The log the command line asks for; a log that cannot be opened is the run's first failure.
 std::unique_ptr<Logger> openLog(const RunMode& mode, Installer& installer) {
     if (!mode.log) return std::make_unique<DummyLogger>();
-    uint32_t error = ERROR_SUCCESS;
-    LogFile file = mode.logPath ? LogFile::replace(wideToUtf8(mode.logPath->c_str(), -1), error)
+    uint32_t error = error::kSuccess;
+    LogFile file = mode.logPath ? LogFile::replace(*mode.logPath, error)
                                 : LogFile::createNewInTemporaryFolder(product::kLogName, error);
     if (!file.valid()) {
-        installer.startFailure = Failure{Step::LogFile, error != ERROR_SUCCESS ? error : ERROR_PATH_NOT_FOUND, file.path()};
+        installer.startFailure = Failure{Step::LogFile, error != error::kSuccess ? error : error::kPathNotFound, file.path()};
         return std::make_unique<DummyLogger>();
     }
     return std::make_unique<FileLogger>(std::move(file));
@@ -42,7 +41,7 @@ void logRun(Logger& log, const RunMode& mode) {
     const AccountFacts account = accountFacts();
     log.log(kLogEvent, std::string(product::kName) + " installer " + product::kVersion);
     log.log(kLogEvent, "program: " + modulePath());
-    log.log(kLogEvent, "command line: " + wideToUtf8(GetCommandLineW(), -1));
+    log.log(kLogEvent, "command line: " + commandLineText());
     log.log(kLogEvent, std::string("mode: ") + (mode.quiet ? "quiet " : "windowed ") + (mode.uninstall ? "uninstall" : "install"));
     log.log(kLogEvent, "Windows " + windowsVersion());
     log.log(kLogEvent, "user: " + account.name + " (" + account.sid + ")" + (account.elevated ? ", elevated" : ", not elevated"));
@@ -53,11 +52,8 @@ void logRun(Logger& log, const RunMode& mode) {
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     restrictDllSearchPath();
 
-    // The arguments; argument 0 is the program and never a switch.
-    int argumentCount = 0;
-    LocalMemory argumentMemory(CommandLineToArgvW(GetCommandLineW(), &argumentCount));
-    const auto* arguments = static_cast<const wchar_t* const*>(argumentMemory.get());
-    const RunMode mode = arguments != nullptr ? parseSwitches(argumentCount, arguments) : RunMode{};
+    // The switches; argument 0 is the program and never a switch.
+    const RunMode mode = parseSwitches(commandLineArguments());
 
     // The Installer outlives the front end, which refers to it.
     auto installer = std::make_unique<Installer>();

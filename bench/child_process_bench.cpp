@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
         LARGE_INTEGER before, after;
         uint32_t code = 1;
         QueryPerformanceCounter(&before);
-        const bool ran = installer.runProcess(child, &code);
+        const bool ran = installer.runProcess(child, &code).started();
         QueryPerformanceCounter(&after);
         if (!ran || code != 0) {
             std::fprintf(stderr, "could not run %s\n", child.c_str());
@@ -52,8 +52,12 @@ int main(int argc, char** argv) {
         running.push_back(milliseconds(before, after));
 
         QueryPerformanceCounter(&before);
-        installer.startProcess(child);
+        const bool started = installer.startProcess(child).started();
         QueryPerformanceCounter(&after);
+        if (!started) {
+            std::fprintf(stderr, "could not start %s\n", child.c_str());
+            return 1;
+        }
         starting.push_back(milliseconds(before, after));
         Sleep(100);  // let the started child end before the next round
     }

@@ -29,11 +29,14 @@
 #include "payload/chunk_walker.h"
 #include "payload/payload_extractor.h"
 #include "payload/payload_survey.h"
+#include "platform/resource_handle.h"
 #include "platform/threads.h"
+#include "platform/system_errors.h"
+#include "platform/user_language.h"
 #include "tests/payload/allocation_tracker.h"
 #include "tests/support/null_front_end.h"
 #include "tests/support/test_support.h"
-#include "ui/interface.h"
+#include "install/interface.h"
 
 namespace {
 
@@ -218,11 +221,15 @@ struct Way {
 bool extract(HMODULE module, HRSRC resource, const std::wstring& target, const Way& way, CountingFrontEnd& frontEnd,
              uint32_t size) {
     testsupport::deleteTree(target);
-    PayloadExtractor extractor(module, resource);
+    PayloadExtractor extractor(loadResource(module, resource));
     extractor.setThreadCount(way.threads);
     extractor.setFlushFiles(way.flush);
-    const bool ok = extractor.extract(testsupport::narrow(target), &frontEnd, 0, 0);
-    if (!ok || frontEnd.last != size) std::fprintf(stderr, "extraction failed: %s", extractor.errorText().c_str());
+    const ProgressReport progress = [&](uint32_t position, uint32_t total) { frontEnd.setProgress(position, total); };
+    const bool ok = extractor.extract(testsupport::narrow(target), progress, 0, 0);
+    if (!ok || frontEnd.last != size) {
+        const Failure& failure = extractor.failure();
+        std::fprintf(stderr, "extraction failed: %s\n", failureReason(failure, userLanguage(), systemErrorText(failure.systemError)).c_str());
+    }
     return ok && frontEnd.last == size;
 }
 
@@ -255,7 +262,7 @@ int main(int argc, char** argv) {
                 size / (1024.0 * 1024.0), shape.files, shape.blocks, static_cast<unsigned long long>(shape.bytes),
                 unpackedMiB);
     const unsigned cores = logicalProcessorCount();
-    const unsigned threads = PayloadExtractor(module, resource).threadCount();
+    const unsigned threads = PayloadExtractor(loadResource(module, resource)).threadCount();
     std::printf("threads: %u logical processors for this process; the installer inflates on %u (at most %u)\n", cores,
                 threads, PayloadExtractor::kMostInflatingThreads);
 

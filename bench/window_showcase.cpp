@@ -12,7 +12,7 @@
 #include "install/installer.h"
 #include "tests/support/test_support.h"
 #include "tests/ui/scripted_installer.h"
-#include "text/translate.h"
+#include "platform/user_language.h"
 #include "ui/dummy_logger.h"
 #include "ui/graphical_interface.h"
 

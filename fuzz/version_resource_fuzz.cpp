@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "remove/version_resource.h"
+#include "machine/installation_folder/version_resource.h"
 
 namespace {
 

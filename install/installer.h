@@ -1,6 +1,9 @@
 #pragma once
 // The one operation object of a run: it carries the install and uninstall sequences and the
-// operations they share, and holds the front end and logger of the sequence that is running.
+// operations they share, and holds the front end and logger of the sequence that is running. Its
+// members are the sequences' steps; the work is done by the homes of what the installer leaves on
+// the machine (machine/), the payload (payload/) and the platform (platform/), none of which
+// knows the Installer.
 
 #include <cstdint>
 #include <functional>
@@ -8,17 +11,17 @@
 #include <string>
 #include <vector>
 
+#include "machine/installation_folder/work_folders.h"
+#include "machine/tree_claim.h"
+#include "platform/child_process.h"
 #include "platform/instance_lock.h"
-#include "remove/guid_packing.h"
-#include "remove/tree_listing.h"
-#include "remove/work_folders.h"
 #include "text/failure.h"
+#include "text/guid_packing.h"
 
 namespace swiftsetup {
 
 class Interface;
 class Logger;
-class TreeClaim;
 
 class Installer {
 public:
@@ -27,41 +30,57 @@ public:
     bool install(Interface& frontEnd, Logger& logger);
     bool uninstall(Interface& frontEnd, Logger& logger);
 
-    // Removal of earlier versions.
-    bool removeMsiProducts(const Guid& upgradeCode);
-    bool runPreviousUninstaller(const std::string& entryName, const std::string& extraArguments);
+    // Removal of earlier versions: every Windows Installer product of the upgrade code, and an
+    // earlier installation through the uninstall command of its entry with the extra arguments.
+    // Nothing when they are gone (or there were none); otherwise the first command that failed,
+    // with its exit code. A failure never stops the other products' removal.
+    [[nodiscard]] std::optional<Failure> removeMsiProducts(const Guid& upgradeCode);
+    [[nodiscard]] std::optional<Failure> runPreviousUninstaller(const std::string& entryName,
+                                                                const std::string& extraArguments);
 
-    // Deletes a claimed folder tree (remove/tree_claim.h), moving the front end's progress evenly
+    // Deletes a claimed folder tree (machine/tree_claim.h), moving the front end's progress evenly
     // from first to last; the entries that stayed after all, in the order they were tried.
     // moveAsideTo as TreeClaim::removeAll takes it.
-    std::vector<RemovalFailure> removeTree(TreeClaim& claim, uint32_t first, uint32_t last, uint32_t total,
-                                           const std::function<std::string()>& moveAsideTo = {});
+    [[nodiscard]] std::vector<RemovalFailure> removeTree(TreeClaim& claim, uint32_t first, uint32_t last, uint32_t total,
+                                                         const std::function<std::string()>& moveAsideTo = {});
 
-    // Child processes. The command line is used up to its first NUL byte and reaches the logger.
-    // When the program cannot be started, false, and GetLastError() tells why.
-    bool startProcess(const std::string& commandLine);
-    bool runProcess(const std::string& commandLine, uint32_t* exitCode);
+    // Child processes (platform/child_process.h), their command lines and outcomes told to the
+    // logger. runProcess waits; a code that cannot be read leaves *exitCode as it was.
+    [[nodiscard]] ProcessOutcome startProcess(const std::string& commandLine);
+    [[nodiscard]] ProcessOutcome runProcess(const std::string& commandLine, uint32_t* exitCode);
+
+    // The uninstaller's copy continues the install's one progress range from progressBase. The
+    // scale is 32-bit: a file of 4 GiB or more wraps, as the whole install's does.
+    void copyProgress(uint64_t copied, uint64_t total);
 
     // Reports a failure, once, where the sequence gives up: its lines in the log (the step, the
-    // system's error with its number and text, the path, and the text of the box) and the box
-    // itself. Always false, the sequence's result.
+    // system's error with its number and text, the path, the command and its exit code, and the
+    // text of the box) and the box itself. Always false, the sequence's result.
     bool fail(const Failure& failure);
     // One line of the run's story in the log.
     void note(const std::string& text);
     // Why this run must not begin at all, before it changes anything: a log that cannot be
     // written (set by the entry point), or an account that is no user's. Checked first by both
     // sequences.
-    std::optional<Failure> refusal() const;
+    [[nodiscard]] std::optional<Failure> refusal() const;
     // Takes the lock for the run (runLock), telling the log how.
     void acquireLock();
-    // Tells the log what work folders of cut-off runs were found.
-    void noteLeftovers(const LeftoverWorkFolders& leftovers);
+    // Removes what runs of ours that were cut off left beside the installation, telling the log;
+    // a program that is part of another run (an earlier uninstaller an install runs) leaves that
+    // run's own alone.
+    void removeLeftovers();
 
     std::optional<Failure> startFailure;  // set by the entry point
     Interface* frontEnd = nullptr;  // not owned
     Logger* logger = nullptr;       // not owned
     uint32_t progressBase = 0;      // added by copyProgress to its numbers
     InstanceLock runLock;           // taken by a sequence, held until the Installer goes
+
+private:
+    void attach(Interface& ui, Logger& log);
+    void status(const char* key);
+    // The log's lines for a child process's outcome.
+    void noteOutcome(const ProcessOutcome& outcome);
 };
 
 }  // namespace swiftsetup

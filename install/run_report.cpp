@@ -1,15 +1,15 @@
 // What a run tells: its failure, once, where a sequence gives up; and its story, step by step, to
 // the log.
-#include <windows.h>
-
-#include "app/run_account.h"
 #include "install/installer.h"
-#include "install/product.h"
+#include "install/interface.h"
+#include "install/run_account.h"
+#include "machine/installation_folder/work_folders.h"
+#include "machine/product.h"
 #include "platform/account.h"
-#include "platform/text_conversion.h"
-#include "text/catalogue.h"
+#include "platform/clock.h"
+#include "platform/system_errors.h"
+#include "platform/user_language.h"
 #include "text/digits.h"
-#include "ui/interface.h"
 
 namespace swiftsetup {
 namespace {
@@ -20,15 +20,9 @@ std::string withoutFinalLineBreak(std::string text) {
     return text;
 }
 
-}  // namespace
-
-void Installer::note(const std::string& text) {
-    if (logger != nullptr) logger->log(kLogEvent, text);
-}
-
-bool Installer::fail(const Failure& failure) {
-    const std::string systemText = failure.systemError != 0 ? systemErrorText(failure.systemError) : std::string();
-    const UserMessage message = userMessage(failure, languageForLocale(GetUserDefaultLCID()), systemText);
+// The failure as the log's one line: the step, the system's error with its number and text, the
+// reason, the path, and the program that failed with its exit code.
+std::string failureLine(const Failure& failure, const std::string& systemText) {
     std::string line = std::string("failed: ") + stepName(failure.step);
     if (failure.systemError != 0) {
         line += "; system error " + digitsOf(failure.systemError) + " (0x" + digitsOf(failure.systemError, 16, 8) +
@@ -36,16 +30,41 @@ bool Installer::fail(const Failure& failure) {
     }
     if (failure.reasonKey != nullptr) line += std::string("; reason ") + failure.reasonKey;
     if (!failure.path.empty()) line += (failure.step == Step::Account ? "; account " : "; path ") + failure.path;
-    note(line);
+    if (!failure.command.empty()) line += "; command " + failure.command;
+    if (failure.exitCode) {
+        line += "; exit code " + digitsOf(*failure.exitCode) + " (0x" + digitsOf(*failure.exitCode, 16, 8) + ")";
+    }
+    return line;
+}
+
+}  // namespace
+
+void Installer::attach(Interface& ui, Logger& log) {
+    frontEnd = &ui;
+    logger = &log;
+}
+
+void Installer::status(const char* key) {
+    if (frontEnd != nullptr) frontEnd->setStatus(translate(key));
+}
+
+void Installer::note(const std::string& text) {
+    if (logger != nullptr) logger->log(kLogEvent, text);
+}
+
+bool Installer::fail(const Failure& failure) {
+    const std::string systemText = failure.systemError != 0 ? systemErrorText(failure.systemError) : std::string();
+    const UserMessage message = userMessage(failure, userLanguage(), systemText);
+    note(failureLine(failure, systemText));
     note("message: " + message.caption + ": " + message.text);
     if (frontEnd != nullptr) frontEnd->showError(message.text, message.caption);
     return false;
 }
 
 void Installer::acquireLock() {
-    const uint64_t start = GetTickCount64();
+    const uint64_t start = tickCount();
     const bool guarded = runLock.acquire(product::kInstanceLockName, product::kInstanceRunVariable);
-    const std::string waited = digitsOf(GetTickCount64() - start) + " ms";
+    const std::string waited = digitsOf(tickCount() - start) + " ms";
     if (!guarded) {
         note("lock: cannot be made, the run goes on unguarded (after " + waited + ")");
     } else if (runLock.heldHere()) {
@@ -55,7 +74,9 @@ void Installer::acquireLock() {
     }
 }
 
-void Installer::noteLeftovers(const LeftoverWorkFolders& leftovers) {
+void Installer::removeLeftovers() {
+    if (!runLock.heldHere()) return;
+    const LeftoverWorkFolders leftovers = removeLeftoverWorkFolders();
     for (const std::string& path : leftovers.removed) note("removed a work folder a cut-off run left: " + path);
     for (const std::string& path : leftovers.kept) note("a work folder a cut-off run left stays for now: " + path);
     for (const std::string& path : leftovers.notOurs) note("recorded as a work folder but not provably ours, left alone: " + path);
@@ -63,7 +84,7 @@ void Installer::noteLeftovers(const LeftoverWorkFolders& leftovers) {
 
 std::optional<Failure> Installer::refusal() const {
     if (startFailure) return startFailure;
-    const std::string sid = wideToUtf8(accountSid().c_str(), -1);
+    const std::string sid = accountFacts().sid;
     if (!isUserAccount(sid)) return Failure{Step::Account, 0, sid};
     return std::nullopt;
 }

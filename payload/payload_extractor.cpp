@@ -1,22 +1,23 @@
 #include "payload/payload_extractor.h"
 
-#include <shlwapi.h>
-
-#include <cwchar>
 #include <utility>
-#include <vector>
 
 #include "payload/chunk_walker.h"
 #include "payload/inflate_ahead.h"
 #include "payload/unpack_threads.h"
-#include "platform/file_flush.h"
+#include "platform/system_errors.h"
 #include "platform/threads.h"
-#include "text/catalogue.h"
-#include "ui/interface.h"
 
 namespace swiftsetup {
 
 namespace {
+
+// A file that could not be finished (flushed to the disk and closed): the system's error and the
+// file's path.
+struct FileFailure {
+    uint32_t error = error::kSuccess;
+    std::string path;
+};
 
 // The extraction's threads, over Win32's.
 class Win32Threads final : public PlatformThreads {
@@ -70,7 +71,7 @@ public:
     FileFinisher& operator=(const FileFinisher&) = delete;
 
     // Takes the file over; waits while its place is taken.
-    void add(UniqueHandle file, std::string path) {
+    void add(OutputFile file, std::string path) {
         threads_.lock();
         Waiting& waiting = waiting_[handed_ % kWaitingFiles];
         while (waiting.busy) threads_.waitForJob();
@@ -85,7 +86,7 @@ public:
     // Whether a file handed over has failed so far, without waiting for the rest.
     bool failed() {
         threads_.lock();
-        const bool failed = failure_.error != ERROR_SUCCESS;
+        const bool failed = failure_.error != error::kSuccess;
         threads_.unlock();
         return failed;
     }
@@ -104,16 +105,16 @@ public:
 private:
     struct Waiting final : UnpackThreads::Job {
         FileFinisher* finisher = nullptr;
-        UniqueHandle file;
+        OutputFile file;
         std::string path;
         uint32_t order = 0;
-        DWORD error = ERROR_SUCCESS;
+        uint32_t error = error::kSuccess;
         bool busy = false;
 
-        void run(BlockInflater&) override { error = flushAndClose(std::move(file), finisher->flush_); }
+        void run(BlockInflater&) override { error = file.finish(finisher->flush_); }
         void finish() override {
             FileFailure& failure = finisher->failure_;
-            if (error != ERROR_SUCCESS && (failure.error == ERROR_SUCCESS || order < finisher->failedOrder_)) {
+            if (error != error::kSuccess && (failure.error == error::kSuccess || order < finisher->failedOrder_)) {
                 failure = FileFailure{error, std::move(path)};
                 finisher->failedOrder_ = order;
             }
@@ -146,36 +147,28 @@ private:
     PayloadExtractor& extractor_;
 };
 
-PayloadExtractor::PayloadExtractor(HMODULE module, HRSRC resource)
-    : resource_(LoadResource(module, resource)) {
-    if (resource_ != nullptr) data_ = static_cast<const uint8_t*>(LockResource(resource_));
-    if (data_ == nullptr) {
-        errorCode_ = ExtractorError::ResourceLoadFailed;
-        failure_ = Failure{Step::Unpacking, GetLastError(), {}};
-        return;
-    }
-    size_ = SizeofResource(module, resource);
+PayloadExtractor::PayloadExtractor(const ResourceBytes& payload) : data_(payload.data), size_(payload.data ? payload.size : 0) {
+    if (data_ == nullptr) fail(payload.error, {});
 }
 
-PayloadExtractor::~PayloadExtractor() {
-    outputFile_.reset();
-    if (freeResource_ && resource_ != nullptr) FreeResource(resource_);
-}
+PayloadExtractor::~PayloadExtractor() = default;
 
-bool PayloadExtractor::extract(const std::string& targetFolder, Interface* frontEnd,
-                               uint32_t progressBase, uint32_t progressExtra) {
-    // A resource that did not load keeps the load failure's code and text.
+bool PayloadExtractor::extract(const std::string& targetFolder, const ProgressReport& progress, uint32_t progressBase,
+                               uint32_t progressExtra) {
+    // A resource that did not load keeps the load failure.
     if (data_ == nullptr) return false;
 
     // A fresh walk from the first byte.
+    failed_ = false;
+    failure_ = Failure{};
     progressBase_ = progressBase;
     progressExtra_ = progressExtra;
-    frontEnd_ = frontEnd;
+    progress_ = &progress;
     targetFolder_ = targetFolder;
     filesWritten_ = 0;
     bytesWritten_ = 0;
     reportProgress(0);
-    outputFile_.reset();
+    outputFile_ = OutputFile();
 
     // The handler creates files, writes blocks and reports progress, on this thread, in payload
     // order. This thread inflates too, and the others inflate ahead of it: one per logical
@@ -196,39 +189,23 @@ bool PayloadExtractor::extract(const std::string& targetFolder, Interface* front
     // A file cut short by a failure is only closed; the last file of a whole walk is finished
     // like every other.
     if (walk.fault == PayloadFault::None) {
-        finishOutputFile();
+        if (!finishOutputFile()) failed_ = true;
     } else {
-        outputFile_.reset();
+        outputFile_ = OutputFile();
     }
     const FileFailure unfinished = finisher.finishAll();
     finisher_ = nullptr;
+    progress_ = nullptr;
 
-    switch (walk.fault) {
-        case PayloadFault::None: errorCode_ = ExtractorError::None; break;
-        case PayloadFault::TruncatedHeader:
-            failWithKey(ExtractorError::InvalidChunk, faultMessageKey(walk.fault));
-            break;
-        case PayloadFault::ChunkPastEnd:
-            failWithKey(ExtractorError::InvalidChunkSize, faultMessageKey(walk.fault));
-            break;
-        case PayloadFault::DataBeforeFile:
-            failWithKey(ExtractorError::UnexpectedDataChunk, faultMessageKey(walk.fault));
-            break;
-        case PayloadFault::ShortDataChunk:
-        case PayloadFault::DecompressionFailed:
-            failWithKey(ExtractorError::InvalidDataChunk, faultMessageKey(walk.fault));
-            break;
-        case PayloadFault::UnsafePath:
-            failWithKey(ExtractorError::InvalidPath, faultMessageKey(walk.fault));
-            break;
-        case PayloadFault::StoppedByVisitor: break;  // the step that failed has said why
+    // A broken reading rule says why in the user's words; a step that stopped the walk has said
+    // why already.
+    if (walk.fault != PayloadFault::None && walk.fault != PayloadFault::StoppedByVisitor) {
+        failWithKey(faultMessageKey(walk.fault));
     }
     // A file that did not reach the disk, or did not close, is a write failure of that file. It
     // was finished before the chunk at which the walk ended, so it comes first in payload order.
-    if (unfinished.error != ERROR_SUCCESS) {
-        fail(ExtractorError::WriteFailed, unfinished.error, unfinished.path);
-    }
-    return errorCode_ == ExtractorError::None;
+    if (unfinished.error != error::kSuccess) fail(unfinished.error, unfinished.path);
+    return !failed_;
 }
 
 unsigned PayloadExtractor::threadCount() const {
@@ -236,24 +213,18 @@ unsigned PayloadExtractor::threadCount() const {
     return threads < kMostInflatingThreads ? threads : kMostInflatingThreads;
 }
 
-std::string PayloadExtractor::errorText() const {
-    return failureReason(failure_, languageForLocale(GetUserDefaultLCID()), systemErrorText(failure_.systemError));
-}
-ExtractorError PayloadExtractor::errorCode() const { return errorCode_; }
-uint32_t PayloadExtractor::payloadSize() const { return size_; }
-
 void PayloadExtractor::reportProgress(uint32_t consumed) {
-    if (frontEnd_ != nullptr) frontEnd_->setProgress(progressBase_ + consumed, progressExtra_ + size_);
+    if (progress_ != nullptr && *progress_) (*progress_)(progressBase_ + consumed, progressExtra_ + size_);
 }
 
-bool PayloadExtractor::fail(ExtractorError code, uint32_t systemError, std::string path) {
-    errorCode_ = code;
+bool PayloadExtractor::fail(uint32_t systemError, std::string path) {
+    failed_ = true;
     failure_ = Failure{Step::Unpacking, systemError, std::move(path)};
     return false;
 }
 
-bool PayloadExtractor::failWithKey(ExtractorError code, const char* messageKey) {
-    errorCode_ = code;
+bool PayloadExtractor::failWithKey(const char* messageKey) {
+    failed_ = true;
     failure_ = Failure{Step::Unpacking, 0, {}, messageKey};
     return false;
 }
@@ -262,16 +233,10 @@ bool PayloadExtractor::handleDataChunk(const Block& block) {
     if (block.declaredSize == 0) return true;
     // Nothing more is written once a finished file has failed; that failure is the one reported.
     if (finisher_->failed()) return false;
-    // One write per block, straight from the inflation buffer. A write that the system calls a
-    // success but that wrote less is a full disk: some systems set no error code for it, and
-    // "Success." would be the user's whole explanation.
-    DWORD written = 0;
-    const DWORD length = static_cast<DWORD>(block.length);
-    if (!WriteFile(outputFile_.get(), block.bytes, length, &written, nullptr)) {
-        return fail(ExtractorError::WriteFailed, GetLastError(), outputPath_);
-    }
-    if (written != length) return fail(ExtractorError::WriteFailed, ERROR_DISK_FULL, outputPath_);
-    bytesWritten_ += length;
+    // One write per block, straight from the inflation buffer.
+    const uint32_t error = outputFile_.write(block.bytes, block.length);
+    if (error != error::kSuccess) return fail(error, outputPath_);
+    bytesWritten_ += block.length;
     return true;
 }
 
@@ -280,64 +245,32 @@ bool PayloadExtractor::handleFileChunk(std::string_view path) {
     std::string fullPath = targetFolder_;
     fullPath += '\\';
     fullPath.append(path);
-    return createOutputFile(fullPath);
+    return createOutputFile(std::move(fullPath));
 }
 
 bool PayloadExtractor::finishOutputFile() {
     if (outputFile_.valid()) finisher_->add(std::move(outputFile_), std::move(outputPath_));
+    outputFile_ = OutputFile();
     return !finisher_->failed();
 }
 
-bool PayloadExtractor::createOutputFile(const std::string& path) {
-    WideBuffer widePath = utf8ToWide(path);
-    for (size_t i = 0; i + 1 < widePath.size(); ++i) {
-        if (widePath[i] == L'/') widePath[i] = L'\\';
+bool PayloadExtractor::createOutputFile(std::string path) {
+    // Both separators name folders in a payload path; the system's is the backslash.
+    for (char& c : path) {
+        if (c == '/') c = '\\';
     }
-    WideBuffer parent = widePath;
-    if (!PathRemoveFileSpecW(parent.data())) {
-        return failWithKey(ExtractorError::InvalidPath, "#extractor_invalid_path");
-    }
-    if (!ensureDirectory(parent)) return false;
+    const size_t lastSeparator = path.find_last_of('\\');
+    if (lastSeparator == std::string::npos || lastSeparator == 0) return failWithKey("#extractor_invalid_path");
+    std::string parent = path.substr(0, lastSeparator);
+    if (parent.back() == ':') parent += '\\';  // a drive's root
+    std::string failedAt;
+    const uint32_t folderError = createFolderPath(parent, failedAt);
+    if (folderError != error::kSuccess) return fail(folderError, failedAt);
 
-    OutputDebugStringW(widePath.c_str());
-    OutputDebugStringW(L"\r\n");
-
-    outputPath_ = wideToUtf8(widePath.c_str(), -1);
-    outputFile_.reset(CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!outputFile_.valid()) {
-        return fail(ExtractorError::CreateFileFailed, GetLastError(), outputPath_);
-    }
+    outputPath_ = std::move(path);
+    outputFile_ = OutputFile(outputPath_);
+    if (!outputFile_.valid()) return fail(outputFile_.error(), outputPath_);
     ++filesWritten_;
-    return true;
-}
-
-bool PayloadExtractor::ensureDirectory(const WideBuffer& folder) {
-    // Up from the folder to the nearest one that exists (a file of that name counts, as does a
-    // root), noting where each missing level ends; then create them outermost first. A loop
-    // rather than recursion, so that a path of thousands of levels cannot exhaust the stack.
-    std::vector<wchar_t> probe(folder.c_str(), folder.c_str() + folder.size());
-    std::vector<size_t> missingLevelEnds;
-    while (!PathFileExistsW(probe.data())) {
-        const size_t length = std::wcslen(probe.data());
-        if (!PathRemoveFileSpecW(probe.data())) break;  // a root: nothing above to create
-        missingLevelEnds.push_back(length);
-    }
-    // A file where a folder of the path must be: no folder can be made there, and the file is
-    // not ours to replace. Name it, rather than let the file's creation fail with "Path not
-    // found." for a path that seems to be there.
-    const DWORD attributes = GetFileAttributesW(probe.data());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        return fail(ExtractorError::CreateDirectoryFailed, ERROR_FILE_EXISTS, wideToUtf8(probe.data(), -1));
-    }
-    for (auto level = missingLevelEnds.rbegin(); level != missingLevelEnds.rend(); ++level) {
-        const std::wstring path(folder.c_str(), *level);
-        if (!CreateDirectoryW(path.c_str(), nullptr)) {
-            const DWORD error = GetLastError();
-            if (error == ERROR_ALREADY_EXISTS) continue;
-            return fail(ExtractorError::CreateDirectoryFailed, error, wideToUtf8(path.c_str(), -1));
-        }
-    }
     return true;
 }
 

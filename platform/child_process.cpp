@@ -1,13 +1,9 @@
-// Starting other programs: the installed application, Windows Installer and earlier uninstallers.
+#include "platform/child_process.h"
+
 #include <windows.h>
 
-#include <string>
-
-#include "install/installer.h"
 #include "platform/handles.h"
 #include "platform/text_conversion.h"
-#include "text/digits.h"
-#include "ui/interface.h"
 
 namespace swiftsetup {
 namespace {
@@ -17,59 +13,44 @@ struct StartedProcess {
     UniqueHandle thread;
 };
 
-// Creates the process of a command line, or writes why not to the debugger and gives nothing.
-// The command line is the caller's to quote; Windows finds the program by its first token.
-bool createProcess(Logger* logger, const std::string& commandLine, StartedProcess& started) {
-    if (logger != nullptr) logger->log(kLogCommandLine, commandLine);
-
+// Creates the process of a command line, or writes why not to the debugger; the system's error.
+uint32_t createProcess(const std::string& commandLine, StartedProcess& started) {
     // Windows may write into the command line while it parses it, so it gets a buffer of its own;
     // read as a C string, the buffer ends at the first NUL of the text.
     WideBuffer wideCommandLine = utf8ToWide(commandLine);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION information{};
-    if (!CreateProcessW(nullptr, wideCommandLine.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
-                        nullptr, nullptr, &startup, &information)) {
-        // The caller may judge the reason (a program that is not there at all): it stays the
-        // thread's last error, whatever writing it to the debugger does to that.
+    if (!CreateProcessW(nullptr, wideCommandLine.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
+                        nullptr, &startup, &information)) {
         const DWORD error = GetLastError();
         const std::string reason = systemErrorText(error);
         OutputDebugStringA(reason.c_str());
         OutputDebugStringA("\r\n");
-        if (logger != nullptr) logger->log(kLogEvent, "could not start: system error " + digitsOf(error) + ": " + reason);
-        SetLastError(error);
-        return false;
+        return error != ERROR_SUCCESS ? error : ERROR_INVALID_FUNCTION;
     }
     started.process.reset(information.hProcess);
     started.thread.reset(information.hThread);
-    return true;
+    return ERROR_SUCCESS;
 }
 
 }  // namespace
 
-bool Installer::startProcess(const std::string& commandLine) {
+ProcessOutcome startProcess(const std::string& commandLine) {
     StartedProcess started;
-    if (!createProcess(logger, commandLine, started)) return false;
-    started.thread.reset();
-    started.process.reset();
-    return true;
+    return ProcessOutcome{createProcess(commandLine, started), std::nullopt};
 }
 
-bool Installer::runProcess(const std::string& commandLine, uint32_t* exitCode) {
+ProcessOutcome runProcess(const std::string& commandLine) {
     StartedProcess started;
-    if (!createProcess(logger, commandLine, started)) return false;
+    ProcessOutcome outcome{createProcess(commandLine, started), std::nullopt};
+    if (!outcome.started()) return outcome;
     WaitForSingleObject(started.process.get(), INFINITE);
-    if (exitCode != nullptr) {
-        DWORD code = 0;
-        // A code that cannot be read leaves the caller's value as it was.
-        if (GetExitCodeProcess(started.process.get(), &code)) {
-            *exitCode = code;
-            if (logger != nullptr) logger->log(kLogEvent, "exited with " + digitsOf(code) + " (0x" + digitsOf(code, 16, 8) + ")");
-        }
-    }
+    DWORD code = 0;
+    if (GetExitCodeProcess(started.process.get(), &code)) outcome.exitCode = code;
     started.thread.reset();
     started.process.reset();
-    return true;
+    return outcome;
 }
 
 }  // namespace swiftsetup

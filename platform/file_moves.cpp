@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/file_facts.h"
 #include "platform/text_conversion.h"
 
 namespace swiftsetup {
@@ -13,18 +14,16 @@ uint32_t moveEntry(const std::string& from, const std::string& to, bool replace)
 }
 
 uint32_t ensureFolder(const std::string& path) {
-    if (CreateDirectoryW(utf8ToWide(path).c_str(), nullptr)) return ERROR_SUCCESS;
-    const DWORD error = GetLastError();
+    const uint32_t error = createNewFolder(path);
     return error == ERROR_ALREADY_EXISTS && folderExists(path) ? ERROR_SUCCESS : error;
 }
 
-bool entryExists(const std::string& path) {
-    return GetFileAttributesW(utf8ToWide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+uint32_t createNewFolder(const std::string& path) {
+    return CreateDirectoryW(utf8ToWide(path).c_str(), nullptr) ? ERROR_SUCCESS : GetLastError();
 }
 
-bool folderExists(const std::string& path) {
-    const DWORD attributes = GetFileAttributesW(utf8ToWide(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+uint32_t removeEmptyFolder(const std::string& path) {
+    return RemoveDirectoryW(utf8ToWide(path).c_str()) ? ERROR_SUCCESS : GetLastError();
 }
 
 }  // namespace swiftsetup

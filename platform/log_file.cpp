@@ -13,13 +13,6 @@ constexpr int kNumbersTried = 1000;
 // Readers (an administrator's editor, a deployment tool collecting it) may look while it grows.
 constexpr DWORD kSharing = FILE_SHARE_READ | FILE_SHARE_DELETE;
 
-std::string temporaryFolder() {
-    wchar_t folder[MAX_PATH + 1];
-    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
-    if (length == 0 || length > MAX_PATH) return {};
-    return wideToUtf8(folder, static_cast<int32_t>(length));  // ends in a backslash
-}
-
 }  // namespace
 
 LogFile LogFile::createNewInTemporaryFolder(const std::string& product, uint32_t& error) {

@@ -32,21 +32,4 @@ std::string wideToUtf8(const wchar_t* text, int32_t count) {
     return result;
 }
 
-std::string systemErrorText(uint32_t code) {
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
-        nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPWSTR>(&buffer),
-        0, nullptr);
-    if (length == 0) return std::string();
-    LocalMemory owner(buffer);
-    return wideToUtf8(buffer, static_cast<int32_t>(length));
-}
-
-std::string systemErrorTextAt(uint32_t code, const std::string& path) {
-    std::string text = systemErrorText(code);
-    if (!text.empty() && text.back() != '\n') text += "\r\n";
-    return text + path;
-}
-
 }  // namespace swiftsetup

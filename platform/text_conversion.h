@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/system_errors.h"  // systemErrorText, as this header gave it first
+
 namespace swiftsetup {
 
 // UTF-16 code units that always end in a NUL, so data() serves as a writable wide string (for
@@ -27,16 +29,9 @@ private:
 };
 
 // The whole string, embedded NULs included; a NUL-only buffer for empty or refused input.
-WideBuffer utf8ToWide(const std::string& text);
+[[nodiscard]] WideBuffer utf8ToWide(const std::string& text);
 
 // count units, or -1 for a NUL-terminated text (the terminator is then left out).
-std::string wideToUtf8(const wchar_t* text, int32_t count);
-
-// The system's own message for a Windows error code, untrimmed; empty when there is none.
-std::string systemErrorText(uint32_t code);
-
-// The system's message for an error that happened on a file or folder, followed by its path on a
-// line of its own: "Access denied." alone does not tell the user which file is in the way.
-std::string systemErrorTextAt(uint32_t code, const std::string& path);
+[[nodiscard]] std::string wideToUtf8(const wchar_t* text, int32_t count);
 
 }  // namespace swiftsetup

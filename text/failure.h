@@ -5,7 +5,9 @@
 // lines are both made from it, once, at the top. Portable.
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "text/catalogue.h"
 
@@ -27,14 +29,22 @@ enum class Step : uint8_t {
 };
 
 struct Failure {
+    Failure() = default;
+    Failure(Step failedStep, uint32_t error, std::string about, const char* reason = nullptr)
+        : step(failedStep), systemError(error), path(std::move(about)), reasonKey(reason) {}
+
     Step step = Step::Unpacking;
     uint32_t systemError = 0;          // 0: not the system's failure
     std::string path;                  // may be empty
     const char* reasonKey = nullptr;   // a catalogue key that says why, instead of the system
+    // A program the step ran that failed (an earlier version's uninstaller): its command line, and
+    // its exit code when it ran to its end.
+    std::string command;
+    std::optional<uint32_t> exitCode;
 };
 
 // The step as the log names it ("unpacking", "claim", ...).
-const char* stepName(Step step);
+[[nodiscard]] const char* stepName(Step step);
 
 struct UserMessage {
     std::string text;
@@ -44,11 +54,11 @@ struct UserMessage {
 // Why, as the user reads it after the step's message: the catalogue's text for reasonKey, or the
 // system's text followed by the path on a line of its own (the path alone when the failure is not
 // the system's).
-std::string failureReason(const Failure& failure, Language language, const std::string& systemText);
+[[nodiscard]] std::string failureReason(const Failure& failure, Language language, const std::string& systemText);
 
 // The box the user sees for a failure, in a language. systemText is the system's own text for
 // failure.systemError (empty when it has none); it is used as it stands, followed by the path on a
 // line of its own when there is one.
-UserMessage userMessage(const Failure& failure, Language language, const std::string& systemText);
+[[nodiscard]] UserMessage userMessage(const Failure& failure, Language language, const std::string& systemText);
 
 }  // namespace swiftsetup

@@ -1,5 +1,5 @@
 #pragma once
-#include "ui/interface.h"
+#include "install/interface.h"
 
 namespace swiftsetup {
 

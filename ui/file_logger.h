@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "platform/log_file.h"
-#include "ui/interface.h"
+#include "install/interface.h"
 
 namespace swiftsetup {
 

@@ -7,7 +7,7 @@
 #include "install/installer.h"
 #include "platform/dll_hardening.h"
 #include "platform/handles.h"
-#include "platform/text_conversion.h"
+#include "platform/window_text.h"
 
 namespace swiftsetup {
 namespace {
@@ -54,10 +54,9 @@ GraphicalInterface::GraphicalInterface(const std::string& title, Installer& inst
     HINSTANCE instance = GetModuleHandleW(nullptr);
     if (++instanceCount_ == 1) registerWindowClass(instance, &GraphicalInterface::windowProcedure);
 
-    const WideBuffer wideTitle = utf8ToWide(title);
-    window_ = CreateWindowExW(WS_EX_OVERLAPPEDWINDOW, kClassName, wideTitle.c_str(),
-                              WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX, 0, 0,
-                              kClientWidth, kClientHeight, nullptr, nullptr, instance, this);
+    window_ = CreateWindowExW(WS_EX_OVERLAPPEDWINDOW, kClassName, L"", WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX,
+                              0, 0, kClientWidth, kClientHeight, nullptr, nullptr, instance, this);
+    setWindowText(window_, title);
     auto font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
     SendMessageW(window_, WM_SETFONT, font, 0);
     statusLine_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 8, 8, 384, 24,
@@ -78,7 +77,7 @@ GraphicalInterface::~GraphicalInterface() {
 void GraphicalInterface::finish() { PostMessageW(window_, WM_CLOSE, 0, 0); }
 
 void GraphicalInterface::setStatus(const std::string& text) {
-    SetWindowTextW(statusLine_, utf8ToWide(text).c_str());
+    setWindowText(statusLine_, text);
 }
 
 // Called after every payload chunk: two messages and nothing else.
@@ -94,14 +93,10 @@ void GraphicalInterface::setProgress(uint32_t position, uint32_t total) {
 }
 
 int GraphicalInterface::messageBox(const std::string& text, const std::string& caption, UINT type) {
-    const WideBuffer wideText = utf8ToWide(text);
-    const WideBuffer wideCaption = utf8ToWide(caption);
-    int answer = MessageBoxW(window_, wideText.c_str(), wideCaption.c_str(), type);
+    int answer = showMessageBox(window_, text, caption, type);
     // Once the user has closed the window, a box owned by it fails without showing anything. The
     // box then appears on its own, so an error or the uninstall question is never lost unseen.
-    if (answer <= 0 && !IsWindow(window_)) {
-        answer = MessageBoxW(nullptr, wideText.c_str(), wideCaption.c_str(), type);
-    }
+    if (answer <= 0 && !IsWindow(window_)) answer = showMessageBox(nullptr, text, caption, type);
     return answer;
 }
 

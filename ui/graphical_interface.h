@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "ui/interface.h"
+#include "install/interface.h"
 
 namespace swiftsetup {
 

@@ -8,6 +8,9 @@
 
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "platform/text_conversion.h"
 
 namespace swiftsetup {
 namespace {
@@ -16,9 +19,10 @@ RunMode parse(const std::wstring& commandLine) {
     int count = 0;
     LPWSTR* arguments = CommandLineToArgvW(commandLine.c_str(), &count);
     EXPECT_NE(arguments, nullptr);
-    const RunMode mode = parseSwitches(count, arguments);
+    std::vector<std::string> split;
+    for (int i = 0; arguments != nullptr && i < count; ++i) split.push_back(wideToUtf8(arguments[i], -1));
     LocalFree(arguments);
-    return mode;
+    return parseSwitches(split);
 }
 
 void expectMode(const std::wstring& commandLine, bool quiet, bool uninstall) {
@@ -69,18 +73,18 @@ TEST(Switches, LogAloneOrWithAPath) {
     struct Case {
         const wchar_t* commandLine;
         bool log;
-        std::optional<std::wstring> path;
+        std::optional<std::string> path;
     };
     const Case cases[] = {
         {L"setup.exe /log", true, std::nullopt},
         {L"setup.exe /quiet /log /uninstall", true, std::nullopt},
-        {L"setup.exe /log=C:\\logs\\setup.log /quiet", true, L"C:\\logs\\setup.log"},
-        {L"setup.exe \"/log=C:\\my logs\\setup.log\"", true, L"C:\\my logs\\setup.log"},
-        {L"setup.exe /log=\"C:\\my logs\\setup.log\"", true, L"C:\\my logs\\setup.log"},
-        {L"setup.exe /log=setup.log", true, L"setup.log"},
-        {L"setup.exe /log=", true, L""},
+        {L"setup.exe /log=C:\\logs\\setup.log /quiet", true, "C:\\logs\\setup.log"},
+        {L"setup.exe \"/log=C:\\my logs\\setup.log\"", true, "C:\\my logs\\setup.log"},
+        {L"setup.exe /log=\"C:\\my logs\\setup.log\"", true, "C:\\my logs\\setup.log"},
+        {L"setup.exe /log=setup.log", true, "setup.log"},
+        {L"setup.exe /log=", true, ""},
         {L"setup.exe /log=a.log /log", true, std::nullopt},
-        {L"setup.exe /log /log=b.log", true, L"b.log"},
+        {L"setup.exe /log /log=b.log", true, "b.log"},
         {L"setup.exe /LOG", false, std::nullopt},
         {L"setup.exe /Log=x.log", false, std::nullopt},
         {L"setup.exe -log", false, std::nullopt},

@@ -14,16 +14,15 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/resource_handle.h"
 #include "platform/text_conversion.h"
 #include "tests/payload/allocation_tracker.h"
 #include "tests/payload/extractor_fixture_files.h"
 #include "tests/payload/payload_bytes.h"
-#include "tests/support/null_front_end.h"
 #include "tests/support/platform_import_hook.h"
 #include "tests/support/test_support.h"
 #include "text/catalogue.h"
-#include "text/translate.h"
-#include "ui/interface.h"
+#include "platform/user_language.h"
 
 namespace swiftsetup {
 namespace {
@@ -61,7 +60,7 @@ HRSRC resource(uint16_t name) {
 // An extractor of one of this program's payloads, with the threads of this run.
 class Extractor : public PayloadExtractor {
 public:
-    explicit Extractor(uint16_t name) : PayloadExtractor(GetModuleHandleW(nullptr), resource(name)) {
+    explicit Extractor(uint16_t name) : PayloadExtractor(loadResource(GetModuleHandleW(nullptr), resource(name))) {
         setThreadCount(inflatingThreads);
     }
 };
@@ -74,23 +73,21 @@ std::string resourceBytes(uint16_t name) {
     return std::string(static_cast<const char*>(data), SizeofResource(module, found));
 }
 
-// The recording front end: a test double of Interface that keeps every progress report and
-// fails the test on anything else an extractor must never do.
-class RecordingInterface final : public NullFrontEnd {
+// Every progress report of an extraction, in order.
+class RecordingProgress {
 public:
-    void finish() override { ADD_FAILURE() << "finish"; }
-    void setStatus(const std::string&) override { ADD_FAILURE() << "setStatus"; }
-    void setProgress(uint32_t position, uint32_t total) override { reports.emplace_back(position, total); }
-    void showWarning(const std::string&, const std::string&) override { ADD_FAILURE() << "showWarning"; }
-    void showError(const std::string&, const std::string&) override { ADD_FAILURE() << "showError"; }
-    void showInformation(const std::string&, const std::string&) override { ADD_FAILURE() << "showInformation"; }
-    bool askYesNo(const std::string&, const std::string&) override {
-        ADD_FAILURE() << "askYesNo";
-        return false;
+    ProgressReport report() {
+        return [this](uint32_t position, uint32_t total) { reports.emplace_back(position, total); };
     }
 
     std::vector<std::pair<uint32_t, uint32_t>> reports;
 };
+
+// The failure as the user reads it after the step's message.
+std::string errorText(const PayloadExtractor& extractor) {
+    const Failure& failure = extractor.failure();
+    return failureReason(failure, userLanguage(), systemErrorText(failure.systemError));
+}
 
 // What the program writes to the debugger output, caught on its way there: OutputDebugString
 // raises an exception that a vectored handler sees first.
@@ -164,10 +161,11 @@ TEST(PayloadExtractor, UnpacksEveryFileWithProgressAfterEveryChunk) {
     const std::string payload = resourceBytes(Good);
     ASSERT_EQ(extractor.payloadSize(), payload.size());
 
-    RecordingInterface frontEnd;
+    RecordingProgress frontEnd;
     DebugOutput debug;
-    ASSERT_TRUE(extractor.extract(target, &frontEnd, 1000, 5000)) << extractor.errorText();
-    EXPECT_EQ(extractor.errorCode(), ExtractorError::None);
+    ASSERT_TRUE(extractor.extract(target, frontEnd.report(), 1000, 5000)) << errorText(extractor);
+    EXPECT_EQ(extractor.failure().systemError, 0u);
+    EXPECT_EQ(extractor.failure().reasonKey, nullptr);
     expectGoodTree(testsupport::widen(target));
 
     // One report before the first chunk, one after each: positions count payload bytes from the
@@ -199,8 +197,8 @@ TEST(PayloadExtractor, UnpacksEveryFileWithProgressAfterEveryChunk) {
 TEST(PayloadExtractor, ProgressWrapsInThirtyTwoBitsAndANullFrontEndHearsNothing) {
     TemporaryFolder folder;
     Extractor extractor(Good);
-    RecordingInterface frontEnd;
-    ASSERT_TRUE(extractor.extract(targetOf(folder), &frontEnd, 0xFFFFFFF0u, 0xFFFFFFFFu));
+    RecordingProgress frontEnd;
+    ASSERT_TRUE(extractor.extract(targetOf(folder), frontEnd.report(), 0xFFFFFFF0u, 0xFFFFFFFFu));
     EXPECT_EQ(frontEnd.reports.front(), std::make_pair(0xFFFFFFF0u, extractor.payloadSize() - 1));
     EXPECT_EQ(frontEnd.reports.back().first, extractor.payloadSize() - 0x10u);
 
@@ -213,8 +211,8 @@ TEST(PayloadExtractor, ProgressWrapsInThirtyTwoBitsAndANullFrontEndHearsNothing)
 TEST(PayloadExtractor, EmptyPayloadReportsOnceAndCreatesNothing) {
     TemporaryFolder folder;
     Extractor extractor(Empty);
-    RecordingInterface frontEnd;
-    ASSERT_TRUE(extractor.extract(targetOf(folder), &frontEnd, 7, 9));
+    RecordingProgress frontEnd;
+    ASSERT_TRUE(extractor.extract(targetOf(folder), frontEnd.report(), 7, 9));
     EXPECT_EQ(extractor.payloadSize(), 0u);
     EXPECT_THAT(frontEnd.reports, ElementsAre(std::make_pair(7u, 9u)));
     EXPECT_FALSE(testsupport::folderExists(folder / L"Apps"));
@@ -245,12 +243,11 @@ TEST(PayloadExtractor, FileHeldOpenWithoutSharingStopsTheExtractionWithTheSystem
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
 
     Extractor extractor(Good);
-    RecordingInterface frontEnd;
-    EXPECT_FALSE(extractor.extract(testsupport::narrow(target), &frontEnd, 0, 0));
+    RecordingProgress frontEnd;
+    EXPECT_FALSE(extractor.extract(testsupport::narrow(target), frontEnd.report(), 0, 0));
     CloseHandle(holder);
-    EXPECT_EQ(extractor.errorCode(), ExtractorError::CreateFileFailed);
     // The system's text, then the file in the way on a line of its own.
-    EXPECT_EQ(extractor.errorText(), systemErrorTextAt(ERROR_SHARING_VIOLATION, testsupport::narrow(locked)));
+    EXPECT_EQ(errorText(extractor), systemErrorTextAt(ERROR_SHARING_VIOLATION, testsupport::narrow(locked)));
     EXPECT_NE(systemErrorText(ERROR_SHARING_VIOLATION), "");
 
     // The files before it are complete, the locked one unchanged, the later ones never made; the
@@ -274,44 +271,42 @@ TEST(PayloadExtractor, PathLevelThatIsAFileIsNamedAndLeftAlone) {
     ASSERT_TRUE(testsupport::writeFile(target + L"\\first", "a file, not a folder"));
     Extractor extractor(Good);
     EXPECT_FALSE(extractor.extract(testsupport::narrow(target), nullptr, 0, 0));
-    EXPECT_EQ(extractor.errorCode(), ExtractorError::CreateDirectoryFailed);
-    EXPECT_EQ(extractor.errorText(), systemErrorTextAt(ERROR_FILE_EXISTS, testsupport::narrow(target + L"\\first")));
+    EXPECT_EQ(errorText(extractor), systemErrorTextAt(ERROR_FILE_EXISTS, testsupport::narrow(target + L"\\first")));
     EXPECT_EQ(testsupport::readFile(target + L"\\first"), "a file, not a folder");
     EXPECT_TRUE(testsupport::fileExists(target + L"\\empty.dat"));
 }
 
-// Every broken shape stops the walk with its code and its text in the user's language, and
+// Every broken shape stops the walk with its reason and its text in the user's language, and
 // keeps what came before it.
 TEST(PayloadExtractor, BrokenPayloadsFailWithTheirTextInTheUsersLanguage) {
     ASSERT_FALSE(expectedLanguage.empty()) << "run with --expect=da|de|en";
     struct Case {
         Fixture fixture;
-        ExtractorError code;
         const char* key;
         bool keepsFirstFile;
     };
     const std::vector<Case> cases = {
-        {StrayBytes, ExtractorError::InvalidChunk, "#extractor_invalid_chunk_error", true},
-        {ChunkPastEnd, ExtractorError::InvalidChunkSize, "#extractor_invalid_chunk_size", true},
-        {DataBeforeFile, ExtractorError::UnexpectedDataChunk, "#extractor_unexpected_data_chunk", false},
-        {ShortDataChunk, ExtractorError::InvalidDataChunk, "#extractor_invalid_data_chunk", true},
-        {BadChecksum, ExtractorError::InvalidDataChunk, "#extractor_decompression_failed", true},
-        {PathParent, ExtractorError::InvalidPath, "#extractor_invalid_path", true},
-        {PathDrive, ExtractorError::InvalidPath, "#extractor_invalid_path", true},
-        {PathRooted, ExtractorError::InvalidPath, "#extractor_invalid_path", true},
-        {HugeSizeDamaged, ExtractorError::InvalidDataChunk, "#extractor_decompression_failed", false},
+        {StrayBytes, "#extractor_invalid_chunk_error", true},
+        {ChunkPastEnd, "#extractor_invalid_chunk_size", true},
+        {DataBeforeFile, "#extractor_unexpected_data_chunk", false},
+        {ShortDataChunk, "#extractor_invalid_data_chunk", true},
+        {BadChecksum, "#extractor_decompression_failed", true},
+        {PathParent, "#extractor_invalid_path", true},
+        {PathDrive, "#extractor_invalid_path", true},
+        {PathRooted, "#extractor_invalid_path", true},
+        {HugeSizeDamaged, "#extractor_decompression_failed", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key + std::string(" in fixture ") + std::to_string(c.fixture));
         TemporaryFolder folder;
         const std::wstring target = folder / L"inner\\target";
         Extractor extractor(c.fixture);
-        RecordingInterface frontEnd;
+        RecordingProgress frontEnd;
         DebugOutput debug;
-        EXPECT_FALSE(extractor.extract(testsupport::narrow(target), &frontEnd, 0, 0));
-        EXPECT_EQ(extractor.errorCode(), c.code);
-        EXPECT_EQ(extractor.errorText(), translate(c.key));
-        EXPECT_STREQ(extractor.errorText().c_str(), lookup(language(), c.key)) << "in the user's language";
+        EXPECT_FALSE(extractor.extract(testsupport::narrow(target), frontEnd.report(), 0, 0));
+        EXPECT_STREQ(extractor.failure().reasonKey, c.key);
+        EXPECT_EQ(errorText(extractor), translate(c.key));
+        EXPECT_STREQ(errorText(extractor).c_str(), lookup(language(), c.key)) << "in the user's language";
         if (c.keepsFirstFile) {
             EXPECT_EQ(testsupport::readFile(target + L"\\kept.txt"), "kept");
         }
@@ -349,23 +344,22 @@ TEST(PayloadExtractor, FaultsBehindBlocksInflatedAheadAreReportedAsWithoutThread
                                            0, nullptr)
                              : INVALID_HANDLE_VALUE;
         Extractor extractor(LateDamage);
-        RecordingInterface frontEnd;
+        RecordingProgress frontEnd;
         DebugOutput debug;
-        EXPECT_FALSE(extractor.extract(testsupport::narrow(target), &frontEnd, 0, 0));
+        EXPECT_FALSE(extractor.extract(testsupport::narrow(target), frontEnd.report(), 0, 0));
         if (held) CloseHandle(holder);
         expectHolds(target + L"\\many.bin", payloadtest::fixtureContents("many.bin", 24 * 65536));
         EXPECT_FALSE(testsupport::fileExists(target + L"\\never.txt"));
         std::vector<std::wstring> lines = {target + L"\\many.bin", L"\r\n", target + L"\\held.txt", L"\r\n"};
         if (held) {
-            EXPECT_EQ(extractor.errorCode(), ExtractorError::CreateFileFailed);
-            EXPECT_EQ(extractor.errorText(),
+                    EXPECT_EQ(errorText(extractor),
                       systemErrorTextAt(ERROR_SHARING_VIOLATION, testsupport::narrow(target + L"\\held.txt")));
             EXPECT_EQ(testsupport::readFile(target + L"\\held.txt"), "in use");
             EXPECT_FALSE(testsupport::fileExists(target + L"\\more.bin"));
             EXPECT_EQ(frontEnd.reports.back().first, ends[25]) << "the last block of many.bin";
         } else {
-            EXPECT_EQ(extractor.errorCode(), ExtractorError::InvalidDataChunk);
-            EXPECT_EQ(extractor.errorText(), translate("#extractor_decompression_failed"));
+            EXPECT_STREQ(extractor.failure().reasonKey, "#extractor_decompression_failed");
+            EXPECT_EQ(errorText(extractor), translate("#extractor_decompression_failed"));
             EXPECT_EQ(testsupport::readFile(target + L"\\held.txt"), "held");
             expectHolds(target + L"\\more.bin", payloadtest::fixtureContents("more.bin", 8 * 65536));
             EXPECT_EQ(frontEnd.reports.back().first, ends[ends.size() - 4]) << "the block before the damaged one";
@@ -416,7 +410,7 @@ TEST(PayloadExtractor, EveryFileIsFlushedAndOneThatCannotBeIsAWriteFailureInItsP
             Extractor extractor(Good);
             extractor.setFlushFiles(flush);
             FlushWatch::calls = 0;
-            ASSERT_TRUE(extractor.extract(targetOf(folder), nullptr, 0, 0)) << extractor.errorText();
+            ASSERT_TRUE(extractor.extract(targetOf(folder), nullptr, 0, 0)) << errorText(extractor);
             const LONG calls = FlushWatch::calls;
             EXPECT_EQ(calls, flush ? static_cast<LONG>(payloadtest::fixtureFiles().size()) : 0);
             expectGoodTree(folder / L"Apps\\Lexmora 3");
@@ -428,8 +422,7 @@ TEST(PayloadExtractor, EveryFileIsFlushedAndOneThatCannotBeIsAWriteFailureInItsP
     FlushWatch::failing = L"\\many.bin";
     EXPECT_FALSE(extractor.extract(testsupport::narrow(folder.path()), nullptr, 0, 0));
     FlushWatch::failing = nullptr;
-    EXPECT_EQ(extractor.errorCode(), ExtractorError::WriteFailed);
-    EXPECT_EQ(extractor.errorText(), systemErrorTextAt(ERROR_DISK_FULL, testsupport::narrow(folder / L"many.bin")));
+    EXPECT_EQ(errorText(extractor), systemErrorTextAt(ERROR_DISK_FULL, testsupport::narrow(folder / L"many.bin")));
     expectHolds(folder / L"many.bin", payloadtest::fixtureContents("many.bin", 24 * 65536));
 }
 
@@ -439,7 +432,7 @@ TEST(PayloadExtractor, AbsurdDeclaredSizeCostsNothingAndStillUnpacks) {
     TemporaryFolder folder;
     Extractor extractor(HugeSize);
     allocationtracker::reset();
-    ASSERT_TRUE(extractor.extract(testsupport::narrow(folder.path()), nullptr, 0, 0)) << extractor.errorText();
+    ASSERT_TRUE(extractor.extract(testsupport::narrow(folder.path()), nullptr, 0, 0)) << errorText(extractor);
     EXPECT_LT(allocationtracker::largestRequest(), 64u * 1024u);
     EXPECT_EQ(testsupport::readFile(folder / L"huge.txt"), "hello");
 
@@ -470,17 +463,17 @@ TEST(PayloadExtractor, ResourceThatCannotBeLoadedFailsAtOnceWithTheSystemsText) 
     // A module without a resource section cannot load a resource, whatever handle it is given.
     HMODULE library = LoadLibraryW(testsupport::besideModule(L"payload_no_resources.dll").c_str());
     ASSERT_NE(library, nullptr);
-    PayloadExtractor extractor(library, resource(Good));
+    PayloadExtractor extractor(loadResource(library, resource(Good)));
     const DWORD error = ERROR_RESOURCE_DATA_NOT_FOUND;
-    EXPECT_EQ(extractor.errorCode(), ExtractorError::ResourceLoadFailed);
-    EXPECT_EQ(extractor.errorText(), systemErrorText(error));
-    EXPECT_FALSE(extractor.errorText().empty());
+    EXPECT_EQ(extractor.failure().systemError, error);
+    EXPECT_EQ(errorText(extractor), systemErrorText(error));
+    EXPECT_FALSE(errorText(extractor).empty());
     EXPECT_EQ(extractor.payloadSize(), 0u);
     TemporaryFolder folder;
-    RecordingInterface frontEnd;
-    EXPECT_FALSE(extractor.extract(targetOf(folder), &frontEnd, 0, 0));
+    RecordingProgress frontEnd;
+    EXPECT_FALSE(extractor.extract(targetOf(folder), frontEnd.report(), 0, 0));
     EXPECT_THAT(frontEnd.reports, IsEmpty());
-    EXPECT_EQ(extractor.errorText(), systemErrorText(error));
+    EXPECT_EQ(errorText(extractor), systemErrorText(error));
     EXPECT_FALSE(testsupport::folderExists(folder / L"Apps"));
     FreeLibrary(library);
 
@@ -489,10 +482,10 @@ TEST(PayloadExtractor, ResourceThatCannotBeLoadedFailsAtOnceWithTheSystemsText) 
     HRSRC missing = resource(999);
     const DWORD lookupError = GetLastError();
     ASSERT_EQ(missing, nullptr);
-    PayloadExtractor absent(GetModuleHandleW(nullptr), missing);
-    EXPECT_EQ(absent.errorCode(), ExtractorError::ResourceLoadFailed);
-    EXPECT_EQ(absent.errorText(), systemErrorText(lookupError));
-    EXPECT_FALSE(absent.extract(targetOf(folder), &frontEnd, 0, 0));
+    PayloadExtractor absent(loadResource(GetModuleHandleW(nullptr), missing));
+    EXPECT_EQ(absent.failure().systemError, lookupError);
+    EXPECT_EQ(errorText(absent), systemErrorText(lookupError));
+    EXPECT_FALSE(absent.extract(targetOf(folder), frontEnd.report(), 0, 0));
     EXPECT_THAT(frontEnd.reports, IsEmpty());
 }
 

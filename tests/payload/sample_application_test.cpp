@@ -7,6 +7,7 @@
 #include <string>
 
 #include "payload/payload_extractor.h"
+#include "platform/resource_handle.h"
 #include "tests/support/test_support.h"
 
 namespace swiftsetup {
@@ -65,8 +66,8 @@ TEST(SampleApplication, UnpacksFromTheInstallerAndRunsUntilClosed) {
     ASSERT_NE(module, nullptr) << GetLastError();
     TemporaryFolder folder;
     {
-        PayloadExtractor extractor(module, FindResourceW(module, MAKEINTRESOURCEW(256), MAKEINTRESOURCEW(256)));
-        ASSERT_TRUE(extractor.extract(testsupport::narrow(folder.path()), nullptr, 0, 0)) << extractor.errorText();
+        PayloadExtractor extractor(loadResource(module, FindResourceW(module, MAKEINTRESOURCEW(256), MAKEINTRESOURCEW(256))));
+        ASSERT_TRUE(extractor.extract(testsupport::narrow(folder.path()), nullptr, 0, 0)) << extractor.failure().path;
     }
     FreeLibrary(module);
     const std::wstring program = folder / L"lexmora.exe";

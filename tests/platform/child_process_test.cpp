@@ -15,7 +15,7 @@
 #include "platform/text_conversion.h"
 #include "tests/support/platform_import_hook.h"
 #include "tests/support/test_support.h"
-#include "ui/interface.h"
+#include "install/interface.h"
 
 namespace swiftsetup {
 namespace {
@@ -306,7 +306,7 @@ TEST(RunProcess, DanishLettersArriveIntact) {
     const std::wstring inherited = folder + L"\\arv \u00D8.txt";
     ASSERT_TRUE(SetEnvironmentVariableW(L"LEXMORA_REPORT_FILE", inherited.c_str()));
     const std::wstring plain = L"\"" + program + L"\" \u00C6bler";
-    const bool started = installer.runProcess(narrow(plain), &exitCode);
+    const bool started = installer.runProcess(narrow(plain), &exitCode).started();
     SetEnvironmentVariableW(L"LEXMORA_REPORT_FILE", nullptr);
     ASSERT_TRUE(started);
     EXPECT_EQ(exitCode, 0u);

@@ -2,6 +2,7 @@
 // prefix. Paths longer than MAX_PATH cannot be started from inside Wine (CreateProcessW refuses
 // them), so that case is a separate test that starts the probe from the Linux side
 // (long_module_path.cmake).
+#include "platform/file_facts.h"
 #include "platform/paths.h"
 
 #include <windows.h>

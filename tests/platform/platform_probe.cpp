@@ -41,8 +41,8 @@ int launch(const std::wstring& mode, const std::string& commandLine) {
     swiftsetup::Installer installer;
     constexpr uint32_t kUntouched = 0x5EED;
     uint32_t exitCode = kUntouched;
-    const bool started = mode == L"run" ? installer.runProcess(commandLine, &exitCode)
-                                        : installer.startProcess(commandLine);
+    const bool started = mode == L"run" ? installer.runProcess(commandLine, &exitCode).started()
+                                        : installer.startProcess(commandLine).started();
     if (started) return 12;
     return exitCode == kUntouched ? 10 : 11;
 }

@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "ui/interface.h"
+#include "install/interface.h"
 
 namespace uitest {
 
