@@ -156,7 +156,9 @@ double inflateOnAllCores(const uint8_t* data, uint32_t size, unsigned threads) {
     });
     std::vector<Thread> pool(threads);
     const double start = now();
-    for (Thread& thread : pool) thread.start(&inflateShare, &shared);
+    for (Thread& thread : pool) {
+        if (!thread.start(&inflateShare, &shared)) std::fprintf(stderr, "a thread could not start\n");
+    }
     for (Thread& thread : pool) thread.join();
     return now() - start;
 }

@@ -35,6 +35,11 @@ constexpr int kPayloadResource = 256;  // both its type and its name
 // staging folder, and the "Apps" folder above when this install made it. Either goes when the
 // install gives up before the switch.
 struct Workplace {
+    explicit Workplace(const std::string& installFolder)
+        : appsFolder(installFolder.substr(0, installFolder.find_last_of('\\'))),
+          appsFolderIsNew(!folderExists(appsFolder) && ensureFolder(appsFolder) == error::kSuccess),
+          staging(WorkFolder::create(installFolder, WorkFolderKind::Staging)) {}
+
     std::string appsFolder;
     bool appsFolderIsNew = false;
     WorkFolder staging;
@@ -63,7 +68,6 @@ std::optional<Failure> proveRemovable(const std::string& folder, const std::stri
 bool Installer::install(Interface& ui, Logger& log) {
     initializeComOnThisThread();  // for the shortcuts
     attach(ui, log);
-    const Note tell = [this](const std::string& line) { note(line); };
     if (const std::optional<Failure> refused = refusal()) return fail(*refused);
 
     // Where everything goes. Without a local application data folder the paths would hang off
@@ -82,36 +86,50 @@ bool Installer::install(Interface& ui, Logger& log) {
     const std::string ownFile = modulePath();
     const uint64_t ownSize = fileSize(ownFile);
     PayloadExtractor extractor(ownResource(kPayloadResource, kPayloadResource));
-    if (const std::optional<Failure> failure = checkBeforeInstall(extractor, installFolder, ownSize, tell)) {
+    if (const std::optional<Failure> failure = checkBeforeInstall(extractor, installFolder, ownSize, noteTaker())) {
         return fail(*failure);
     }
 
     // The new version, whole and on the disk, in a folder of its own beside the earlier one. Until
     // it is moved into place, every fault costs the user nothing: the staging folder goes, and
     // the earlier version stays as it was, its running programs included.
-    Workplace work;
-    work.appsFolder = installFolder.substr(0, installFolder.find_last_of('\\'));
-    work.appsFolderIsNew = !folderExists(work.appsFolder) && ensureFolder(work.appsFolder) == error::kSuccess;
-    work.staging = WorkFolder::create(installFolder, WorkFolderKind::Staging);
-    auto giveUp = [&](const Failure& failure) {
+    Workplace work(installFolder);
+    std::optional<Failure> failure = work.staging.valid() ? std::nullopt
+                                                          : std::optional(Failure{Step::Staging, work.staging.error(), installFolder});
+    if (!failure) failure = stageNewVersion(extractor, work.staging.path(), ownFile, ownSize);
+    bool earlierWasRegistered = false;
+    if (!failure) failure = removeEarlierVersions(installFolder, ownFile, earlierWasRegistered);
+    if (failure) {
         work.giveUp();
-        return fail(failure);
-    };
-    if (!work.staging.valid()) return giveUp({Step::Staging, work.staging.error(), installFolder});
-    note("staging folder: " + work.staging.path());
+        return fail(*failure);
+    }
+
+    // The switch. Should it fail (an entry held beyond the wait), the staged version stays beside,
+    // recorded, and the next install starts afresh.
+    if (const std::optional<Failure> failed = moveIntoPlace(work.staging, installFolder, earlierWasRegistered, noteTaker())) {
+        return fail(*failed);
+    }
+    registerApplication(installFolder, extractor.payloadSize() + ownSize);
+    // The extractor, and with it the payload resource, goes with this scope.
+    note("installed");
+    return true;
+}
+
+std::optional<Failure> Installer::stageNewVersion(PayloadExtractor& payload, const std::string& staging,
+                                                  const std::string& ownFile, uint64_t ownSize) {
+    note("staging folder: " + staging);
     const ProgressReport progress = [this](uint32_t position, uint32_t total) {
         if (frontEnd != nullptr) frontEnd->setProgress(position, total);
     };
-    if (const std::optional<Failure> failure = unpackPayload(extractor, work.staging.path(), ownSize, progress, tell)) {
-        return giveUp(*failure);
-    }
+    if (std::optional<Failure> failure = unpackPayload(payload, staging, ownSize, progress, noteTaker())) return failure;
     status("#installer_status_installing_uninstaller");
-    progressBase = extractor.payloadSize();
+    progressBase = payload.payloadSize();
     const CopyProgress copied = [this](uint64_t done, uint64_t total) { copyProgress(done, total); };
-    if (const std::optional<Failure> failure = copyUninstaller(ownFile, ownSize, work.staging.path(), copied, tell)) {
-        return giveUp(*failure);
-    }
+    return copyUninstaller(ownFile, ownSize, staging, copied, noteTaker());
+}
 
+std::optional<Failure> Installer::removeEarlierVersions(const std::string& installFolder, const std::string& ownFile,
+                                                        bool& earlierWasRegistered) {
     // The earlier installation's uninstaller deletes the whole folder, the user's own files in
     // it too; one that stops half way, or an earlier build that reports success while files stay,
     // would leave the user with less than a working version. So the running application and chat
@@ -119,43 +137,35 @@ bool Installer::install(Interface& ui, Logger& log) {
     status("#installer_status_uninstalling");
     const uint32_t ended = endRunningPrograms(installFolder);
     if (ended != 0) note("running programs of the installation ended: " + digitsOf(ended));
-    if (const std::optional<Failure> failure = proveRemovable(installFolder, ownFile, tell)) return giveUp(*failure);
+    if (std::optional<Failure> failure = proveRemovable(installFolder, ownFile, noteTaker())) return failure;
 
-    // Earlier versions: Windows Installer products of both upgrade codes, then an earlier
-    // installation of this program through its own uninstaller, run quietly. A removal that fails
-    // but took nothing leaves the earlier version working, and the install stops there. One that
-    // fails after taking part of it (an earlier build deletes as it goes) has already cost the
-    // user the version that works: the complete new one is moved in instead.
+    // Windows Installer products of both upgrade codes, then an earlier installation of this
+    // program through its own uninstaller, run quietly. A removal that fails but took nothing
+    // leaves the earlier version working, and the install stops there. One that fails after
+    // taking part of it (an earlier build deletes as it goes) has already cost the user the
+    // version that works: the complete new one is moved in instead.
     const EarlierInstallation earlier = EarlierInstallation::look(installFolder);
+    earlierWasRegistered = earlier.registered();
     note(earlier.registered() ? "earlier installation: registered, " + digitsOf(earlier.fileCount()) + " files"
                               : "earlier installation: none registered");
     std::optional<Failure> removal = removeMsiProducts(product::kUpgradeCodes[0]);
     if (!removal) removal = removeMsiProducts(product::kUpgradeCodes[1]);
     if (!removal) removal = runPreviousUninstaller(product::kName, product::kPreviousUninstallerArguments);
-    if (removal) {
-        if (earlier.stillWhole()) return giveUp(*removal);
-        note("the removal failed after taking part of the earlier installation: the new version goes in");
-    }
+    if (!removal || earlier.stillWhole()) return removal;
+    note("the removal failed after taking part of the earlier installation: the new version goes in");
+    return std::nullopt;
+}
 
-    // The switch. Should it fail (an entry held beyond the wait), the staged version stays beside,
-    // recorded, and the next install starts afresh.
-    if (const std::optional<Failure> failure = moveIntoPlace(work.staging, installFolder, earlier.registered(), tell)) {
-        return fail(*failure);
-    }
-
-    // The application registered, its autostart value and its shortcuts, and then started.
-    writeUninstallEntry(installFolder, extractor.payloadSize() + ownSize, tell);
-    ui.setStatus("Updating registry...");
-    forgetPreviousMajorVersion(tell);
-    replaceAutostartEntries(installFolder + product::kProgramFile, tell);
+void Installer::registerApplication(const std::string& installFolder, uint64_t installedBytes) {
+    // Everything after the switch is best effort: the new version is in place, and works.
+    writeUninstallEntry(installFolder, installedBytes, noteTaker());
+    if (frontEnd != nullptr) frontEnd->setStatus("Updating registry...");
+    forgetPreviousMajorVersion(noteTaker());
+    replaceAutostartEntries(installFolder + product::kProgramFile, noteTaker());
     status("#installer_status_installing_shortcuts");
-    makeShortcuts(installFolder, tell);
+    makeShortcuts(installFolder, noteTaker());
     status("#installer_status_launching_application");
     (void)startProcess("\"" + installFolder + product::kProgramFile + "\" " + product::kLaunchArgument);  // the log tells
-
-    // The extractor, and with it the payload resource, goes with this scope.
-    note("installed");
-    return true;
 }
 
 }  // namespace swiftsetup

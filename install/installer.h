@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "machine/installation_folder/work_folders.h"
+#include "machine/notes.h"
 #include "machine/tree_claim.h"
 #include "platform/child_process.h"
 #include "platform/instance_lock.h"
@@ -22,6 +23,7 @@ namespace swiftsetup {
 
 class Interface;
 class Logger;
+class PayloadExtractor;
 
 class Installer {
 public:
@@ -77,7 +79,22 @@ public:
     InstanceLock runLock;           // taken by a sequence, held until the Installer goes
 
 private:
+    // The install's steps (install_sequence.cpp): the new version unpacked with its uninstaller
+    // into the staging folder; the earlier versions proved removable and removed (whether one was
+    // registered goes to earlierWasRegistered); the application registered and started.
+    [[nodiscard]] std::optional<Failure> stageNewVersion(PayloadExtractor& payload, const std::string& staging,
+                                                         const std::string& ownFile, uint64_t ownSize);
+    [[nodiscard]] std::optional<Failure> removeEarlierVersions(const std::string& installFolder,
+                                                               const std::string& ownFile, bool& earlierWasRegistered);
+    void registerApplication(const std::string& installFolder, uint64_t installedBytes);
+    // The uninstall's step (uninstall_sequence.cpp): the installation folder (empty: none of ours),
+    // the shortcuts and the autostart values of programPath, proved removable and deleted, all of
+    // them or, when something is held, none; what stayed.
+    [[nodiscard]] std::vector<RemovalFailure> removeInstallation(const std::string& folder, const std::string& programPath);
+
     void attach(Interface& ui, Logger& log);
+    // note, as the homes of machine/ take it.
+    [[nodiscard]] Note noteTaker();
     void status(const char* key);
     // The log's lines for a child process's outcome.
     void noteOutcome(const ProcessOutcome& outcome);

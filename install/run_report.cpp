@@ -44,6 +44,10 @@ void Installer::attach(Interface& ui, Logger& log) {
     logger = &log;
 }
 
+Note Installer::noteTaker() {
+    return [this](const std::string& line) { note(line); };
+}
+
 void Installer::status(const char* key) {
     if (frontEnd != nullptr) frontEnd->setStatus(translate(key));
 }

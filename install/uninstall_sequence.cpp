@@ -72,34 +72,8 @@ bool Installer::uninstall(Interface& ui, Logger& log) {
         if (ended != 0) note("running programs of the installation ended: " + digitsOf(ended));
     }
 
-    // Prove that all of it can go before any of it goes: an uninstall that stops half way leaves
-    // the user neither a working application nor a clean machine. Whatever another program holds
-    // is waited for a moment; then, if it is still held, nothing is deleted and the entry stays.
-    const uint64_t deadline = tickCount() + kHoldWaitMs;
-    const std::string uninstaller = folder + product::kUninstallerFile;  // goes last: it can be run again
-    TreeClaim tree = folder.empty() ? TreeClaim() : claimTree(folder, modulePath(), deadline, uninstaller);
-    TreeClaim links = claimShortcuts(deadline);
-    std::vector<RemovalFailure> leftBehind;
-    const Note tell = [this](const std::string& line) { note(line); };
-    if (const std::optional<RemovalFailure> obstacle = firstObstacle(tree, links, folder, programPath)) {
-        leftBehind.push_back(*obstacle);
-    } else {
-        note("claim: " + digitsOf(tree.entryCount() + links.entryCount()) + " entries can go, proved in " +
-             digitsOf(tickCount() + kHoldWaitMs - deadline) + " ms");
-        // Where a name cannot go at once (before Windows 10), each entry leaves the tree first for
-        // a folder beside it, and is deleted there.
-        AsideFolder aside(folder);
-        if (!folder.empty()) {
-            const uint64_t claimed = tree.entryCount();
-            leftBehind = removeTree(tree, 0, 100, 100, [&] { return aside.nextName(); });
-            note("deleted " + digitsOf(claimed - leftBehind.size()) + " files and folders of " + folder);
-        }
-        for (RemovalFailure& failure : removeShortcuts(links, tell)) leftBehind.push_back(std::move(failure));
-        std::vector<std::string> removed;
-        if (!removeAutostartEntries(programPath, &removed)) leftBehind.push_back({runKeyName(), 0});
-        for (const std::string& name : removed) note("autostart value deleted: " + name);
-        if (!aside.folder().remove()) note("left for a later run: " + aside.folder().path());  // still held there
-    }
+    // All of it, or nothing when something of it is held.
+    std::vector<RemovalFailure> leftBehind = removeInstallation(folder, programPath);
 
     // Last, the entry: Windows no longer lists the application, unless some of it is still there.
     status("#uninstaller_status_removing_uninstaller");
@@ -113,6 +87,35 @@ bool Installer::uninstall(Interface& ui, Logger& log) {
     }
     for (const RemovalFailure& stayed : leftBehind) note("stays: " + stayed.path);
     return fail({Step::Uninstall, leftBehind.front().error, leftBehind.front().path});
+}
+
+std::vector<RemovalFailure> Installer::removeInstallation(const std::string& folder, const std::string& programPath) {
+    // Prove that all of it can go before any of it goes: an uninstall that stops half way leaves
+    // the user neither a working application nor a clean machine. Whatever another program holds
+    // is waited for a moment; then, if it is still held, nothing is deleted and the entry stays.
+    const uint64_t deadline = tickCount() + kHoldWaitMs;
+    const std::string uninstaller = folder + product::kUninstallerFile;  // goes last: it can be run again
+    TreeClaim tree = folder.empty() ? TreeClaim() : claimTree(folder, modulePath(), deadline, uninstaller);
+    TreeClaim links = claimShortcuts(deadline);
+    if (const std::optional<RemovalFailure> obstacle = firstObstacle(tree, links, folder, programPath)) return {*obstacle};
+    note("claim: " + digitsOf(tree.entryCount() + links.entryCount()) + " entries can go, proved in " +
+         digitsOf(tickCount() + kHoldWaitMs - deadline) + " ms");
+
+    // Where a name cannot go at once (before Windows 10), each entry leaves the tree first for a
+    // folder beside it, and is deleted there.
+    std::vector<RemovalFailure> leftBehind;
+    AsideFolder aside(folder);
+    if (!folder.empty()) {
+        const uint64_t claimed = tree.entryCount();
+        leftBehind = removeTree(tree, 0, 100, 100, [&] { return aside.nextName(); });
+        note("deleted " + digitsOf(claimed - leftBehind.size()) + " files and folders of " + folder);
+    }
+    for (RemovalFailure& failure : removeShortcuts(links, noteTaker())) leftBehind.push_back(std::move(failure));
+    std::vector<std::string> removed;
+    if (!removeAutostartEntries(programPath, &removed)) leftBehind.push_back({runKeyName(), 0});
+    for (const std::string& name : removed) note("autostart value deleted: " + name);
+    if (!aside.folder().remove()) note("left for a later run: " + aside.folder().path());  // still held there
+    return leftBehind;
 }
 
 }  // namespace swiftsetup

@@ -7,7 +7,7 @@
 namespace swiftsetup {
 
 // The account's security identifier as text ("S-1-5-21-..."); empty when it cannot be read.
-std::wstring accountSid();
+[[nodiscard]] std::wstring accountSid();
 
 struct AccountFacts {
     std::string name;  // as GetUserNameW gives it; empty when unknown

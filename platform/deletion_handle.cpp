@@ -83,7 +83,9 @@ DeletionHandle& DeletionHandle::operator=(DeletionHandle&& other) noexcept {
 
 void DeletionHandle::giveBack() {
     if (!handle_) return;
-    if (marked_) markForDeletion(false);
+    // Taking back a mark made through this very handle is not refused; were it, the entry would go
+    // at close, and there is no other way to keep it.
+    if (marked_) (void)markForDeletion(false);
     if (attributesChanged_) setAttributes(handle_.get(), originalAttributes_);
     attributesChanged_ = false;
     handle_.reset();

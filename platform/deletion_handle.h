@@ -33,7 +33,7 @@ public:
     // the truth about whether the entry can go: it fails for a program or library that some
     // process runs, and for a folder that is not empty. A read-only entry is made writable first
     // (Windows refuses to delete it otherwise). False with error() set when it fails.
-    bool markForDeletion(bool deleteIt);
+    [[nodiscard]] bool markForDeletion(bool deleteIt);
 
     // Whether the name goes the moment the handle closes. Where the system deletes with POSIX
     // semantics (Windows 10 and later, on NTFS) it does. Elsewhere a program that still has the
@@ -43,7 +43,7 @@ public:
 
     // Moves the entry to another name on the same drive, through this handle, so that nothing
     // can take hold of it on the way. False with error() set when it fails.
-    bool moveTo(const std::string& path);
+    [[nodiscard]] bool moveTo(const std::string& path);
 
     // Closes the handle: a marked entry is deleted now, unless some other program still has it
     // open for nothing but its attributes, which Windows allows; it then goes when that closes.

@@ -10,6 +10,6 @@ void restrictDllSearchPath();
 
 // Loads a library by its full path in the system folder, so a planted copy beside the program is
 // never picked up. Null on failure.
-HMODULE loadSystemLibrary(const wchar_t* fileName);
+[[nodiscard]] HMODULE loadSystemLibrary(const wchar_t* fileName);
 
 }  // namespace swiftsetup

@@ -32,7 +32,7 @@ public:
     //
     // A holder that ended without releasing the lock leaves it to the next. False when the lock
     // cannot be made at all; the run then goes on unguarded rather than not at all.
-    bool acquire(const wchar_t* name, const wchar_t* runVariable);
+    [[nodiscard]] bool acquire(const wchar_t* name, const wchar_t* runVariable);
 
     // For as long as it lives, programs that this one starts inherit the mark of the run it
     // belongs to (nothing when it holds no lock).

@@ -17,10 +17,10 @@ public:
     // already there under that name, a file or a link that someone planted, makes the creation
     // fail, and then the next number is tried: a run with more rights than the user's is never
     // made to write into some other file.
-    static LogFile createNewInTemporaryFolder(const std::string& product, uint32_t& error);
+    [[nodiscard]] static LogFile createNewInTemporaryFolder(const std::string& product, uint32_t& error);
 
     // The file at path (relative to the current folder, or absolute), replaced when it exists.
-    static LogFile replace(const std::string& path, uint32_t& error);
+    [[nodiscard]] static LogFile replace(const std::string& path, uint32_t& error);
 
     bool valid() const { return file_.valid(); }
     // The full path, as it was opened; also set when opening failed, for the message.

@@ -29,21 +29,21 @@ public:
     // HKEY_CURRENT_USER, never closed.
     static RegistryKey currentUser();
 
-    RegistryKey open(const std::string& subKey, KeyAccess access) const;
-    RegistryKey create(const std::string& subKey, KeyAccess access) const;
+    [[nodiscard]] RegistryKey open(const std::string& subKey, KeyAccess access) const;
+    [[nodiscard]] RegistryKey create(const std::string& subKey, KeyAccess access) const;
 
-    bool setString(const std::string& valueName, const std::string& text) const;
-    bool setDword(const std::string& valueName, uint32_t value) const;
+    [[nodiscard]] bool setString(const std::string& valueName, const std::string& text) const;
+    [[nodiscard]] bool setDword(const std::string& valueName, uint32_t value) const;
     // Empty unless the value is a non-empty REG_SZ.
-    std::string queryString(const std::string& valueName) const;
+    [[nodiscard]] std::string queryString(const std::string& valueName) const;
     // A REG_SZ as it stands, or a REG_EXPAND_SZ with its environment references expanded, as
     // Windows reads paths stored that way; empty for anything else.
-    std::string queryExpandableString(const std::string& valueName) const;
-    bool deleteValue(const std::string& valueName) const;
+    [[nodiscard]] std::string queryExpandableString(const std::string& valueName) const;
+    [[nodiscard]] bool deleteValue(const std::string& valueName) const;
     // Not recursive: a key with subkeys stays and the result is false.
-    bool deleteSubKey(const std::string& subKey) const;
+    [[nodiscard]] bool deleteSubKey(const std::string& subKey) const;
     // In enumeration order.
-    std::vector<std::string> valueNames() const;
+    [[nodiscard]] std::vector<std::string> valueNames() const;
 
     bool isValid() const { return record_ != nullptr; }
 

@@ -63,7 +63,7 @@ public:
 
     // Starts body(context) on a new thread; false (and nothing started) when none can be made or
     // this one already runs.
-    bool start(void (*body)(void*), void* context);
+    [[nodiscard]] bool start(void (*body)(void*), void* context);
     // Returns when the thread has ended; at once when none was started.
     void join();
     bool started() const { return handle_.valid(); }

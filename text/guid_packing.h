@@ -30,7 +30,7 @@ struct Guid {
 std::string packGuid(const Guid& guid);
 
 // Reads 32 hex digits of either case; nothing for any other text.
-std::optional<Guid> unpackGuid(std::string_view packed);
+[[nodiscard]] std::optional<Guid> unpackGuid(std::string_view packed);
 
 // "xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx" in lower case, without braces.
 std::string productCodeText(const Guid& guid);

@@ -16,7 +16,7 @@ namespace swiftsetup {
 // "\\?\" long-path forms are unwrapped. Nothing for a relative or drive-relative path, a device
 // path, or a part that Windows would read differently from the way it is written (trailing
 // dots or blanks, stream or wildcard characters, controls). Letter case is kept.
-std::optional<std::string> canonicalFolderPath(std::string_view path);
+[[nodiscard]] std::optional<std::string> canonicalFolderPath(std::string_view path);
 
 // True for "X:\" and "\\server\share" (canonical forms).
 bool isVolumeRoot(std::string_view canonical);
@@ -52,6 +52,6 @@ struct LocationFacts {
     bool holdsOurUninstaller = false;
 };
 
-LocationVerdict judgeInstallLocation(const LocationFacts& facts);
+[[nodiscard]] LocationVerdict judgeInstallLocation(const LocationFacts& facts);
 
 }  // namespace swiftsetup

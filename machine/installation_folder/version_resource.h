@@ -13,6 +13,6 @@ namespace swiftsetup {
 
 // The value of the named string (an ASCII name such as "CompanyName") in the first string table
 // that has it, as UTF-8; nothing when the resource has no such string or does not hold together.
-std::optional<std::string> versionString(const uint8_t* resource, size_t size, std::string_view name);
+[[nodiscard]] std::optional<std::string> versionString(const uint8_t* resource, size_t size, std::string_view name);
 
 }  // namespace swiftsetup

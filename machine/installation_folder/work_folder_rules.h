@@ -44,7 +44,7 @@ enum class WorkFolderVerdict {
 // A recorded folder is ours when it is named as a work folder, is a real folder, and its marker
 // holds the recorded token. An empty folder loses nothing when it goes (a run cut off before it
 // could write the marker leaves one).
-WorkFolderVerdict judgeWorkFolder(const WorkFolderFacts& facts);
+[[nodiscard]] WorkFolderVerdict judgeWorkFolder(const WorkFolderFacts& facts);
 
 // The marker file's name inside a work folder, and what it holds.
 inline constexpr char kWorkFolderMarker[] = "\\lexmora-setup.work";
