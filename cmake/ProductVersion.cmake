@@ -3,7 +3,7 @@ set(LEXMORA_VERSION 3.3.8)
 
 # Every other form is derived from it: the version resource's texts and numbers
 # (res/installer.rc) and the manifest's assembly version, through the files written below; the
-# uninstall entry's DisplayVersion and Version (install/product.h) and the tests' expectations,
+# uninstall entry's DisplayVersion and Version (machine/product.h) and the tests' expectations,
 # through product_version.h; the payloads' version value (LEXMORA_PAYLOAD_VERSION). Scripts read
 # the values with `cmake -P cmake/ProductVersion.cmake`. The static test static.version_home fails
 # when the version is written anywhere else in the tree.
