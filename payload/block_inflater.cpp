@@ -30,10 +30,12 @@ Decoder makeDecoder() {
 }
 
 // The rules of a block, in one place for both ways of inflating. The stream must end within the
-// room it is given, pass its Adler-32, and have no preset dictionary (one is refused as bad data);
-// bytes after its end are not read, since the decoder is asked for neither the input it consumed
-// nor an exact output size. A stream that would need more room fails (LIBDEFLATE_INSUFFICIENT_SPACE)
-// and the bytes written so far are not used.
+// room it is given (more is LIBDEFLATE_INSUFFICIENT_SPACE, and what was written is not used), pass
+// its Adler-32, and have no preset dictionary (refused as bad data). Asked how much it wrote, the
+// decoder lets a stream end short of the room; not asked how much input it used, it ignores bytes
+// after the stream's end, as zlib did. It is laxer than zlib only about a few code descriptions
+// that zlib calls malformed yet that decode one way, and then the output must still match the
+// stream's Adler-32 (the payload fuzz target checks that nothing else differs).
 [[nodiscard]] bool inflateWith(libdeflate_decompressor* decoder, const uint8_t* stream, uint32_t streamLength,
                                uint8_t* output, size_t capacity, size_t& length) {
     size_t produced = 0;
