@@ -4,9 +4,10 @@
 //   - extraction: wall time of PayloadExtractor::extract over the mapped resource, with the
 //     threads the installer uses and with one, each with every file flushed to the disk (as the
 //     installer does) and without;
-//   - the limits it is measured against: the same blocks inflated in memory by zlib with no file
-//     written, on one core and on all of them at once, plus the same bytes written uncompressed,
-//     file by file, one write per block (and the same again with every file flushed);
+//   - the decoder the extractor inflates with, and the limits it is measured against: the same
+//     blocks inflated in memory by zlib with no file written, on one core and on all of them at
+//     once, plus the same bytes written uncompressed, file by file, one write per block (and the
+//     same again with every file flushed); and the same limits with libdeflate's decoder, lower;
 //   - memory: what extraction allocates (largest request, most held at once) and the process's
 //     private and resident memory sampled after every chunk, with the threads and then with one
 //     (a whole install's memory, each in a process of its own, is scripts/bench-install's);
@@ -16,6 +17,7 @@
 // (--limits-only: the limits and the checks alone, for scripts/bench-install's rounds)
 #include <windows.h>
 #include <psapi.h>
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -25,6 +27,7 @@
 #include <utility>
 #include <vector>
 
+#include "payload/block_inflater.h"
 #include "payload/chunk_format.h"
 #include "payload/chunk_walker.h"
 #include "payload/payload_extractor.h"
@@ -116,16 +119,47 @@ void forEachChunk(const uint8_t* data, uint32_t size, OnChunk onChunk) {
     }
 }
 
-// Limit, part one: every block inflated by zlib into one buffer, nothing written.
-double inflateOnly(const uint8_t* data, uint32_t size) {
-    std::vector<uint8_t> buffer(kBlockSize);
-    const double start = now();
-    forEachChunk(data, size, [&](uint8_t kind, const uint8_t* body, uint32_t length) {
-        if (kind != 0) return;
+// The decoders the limits are measured with: zlib's one-shot uncompress, and libdeflate's decoder
+// (one per thread, used again for every block).
+enum class Decoder { Zlib, Libdeflate };
+
+class BlockDecoder {
+public:
+    explicit BlockDecoder(Decoder decoder)
+        : libdeflate_(decoder == Decoder::Libdeflate ? libdeflate_alloc_decompressor() : nullptr) {}
+    ~BlockDecoder() {
+        if (libdeflate_ != nullptr) libdeflate_free_decompressor(libdeflate_);
+    }
+    BlockDecoder(const BlockDecoder&) = delete;
+    BlockDecoder& operator=(const BlockDecoder&) = delete;
+
+    // Inflates one data chunk's body into the buffer, grown to its declared size; the bytes it gave.
+    size_t inflate(const uint8_t* body, uint32_t length, std::vector<uint8_t>& buffer) {
         const uint32_t declared = readBigEndian32(body);
         if (declared > buffer.size()) buffer.resize(declared);
+        if (libdeflate_ != nullptr) {
+            size_t produced = 0;
+            libdeflate_zlib_decompress_ex(libdeflate_, body + 4, length - 4, buffer.data(), declared, nullptr, &produced);
+            return produced;
+        }
         uLongf produced = declared;
         uncompress(buffer.data(), &produced, body + 4, length - 4);
+        return produced;
+    }
+
+private:
+    libdeflate_decompressor* libdeflate_;
+};
+
+const char* decoderName(Decoder decoder) { return decoder == Decoder::Zlib ? "zlib" : "libdeflate"; }
+
+// Limit, part one: every block inflated into one buffer, nothing written.
+double inflateOnly(const uint8_t* data, uint32_t size, Decoder decoder) {
+    std::vector<uint8_t> buffer(kBlockSize);
+    BlockDecoder blocks(decoder);
+    const double start = now();
+    forEachChunk(data, size, [&](uint8_t kind, const uint8_t* body, uint32_t length) {
+        if (kind == 0) blocks.inflate(body, length, buffer);
     });
     return now() - start;
 }
@@ -134,23 +168,23 @@ double inflateOnly(const uint8_t* data, uint32_t size) {
 // of its own; the time runs from the first thread's start to the last one's end.
 struct SharedBlocks {
     std::vector<std::pair<const uint8_t*, uint32_t>> bodies;
+    Decoder decoder = Decoder::Zlib;
     volatile LONG next = -1;
 };
 
 void inflateShare(void* context) {
     auto& shared = *static_cast<SharedBlocks*>(context);
     std::vector<uint8_t> buffer(kBlockSize);
+    BlockDecoder blocks(shared.decoder);
     for (LONG i; (i = InterlockedIncrement(&shared.next)) < static_cast<LONG>(shared.bodies.size());) {
         const auto [body, length] = shared.bodies[static_cast<size_t>(i)];
-        const uint32_t declared = readBigEndian32(body);
-        if (declared > buffer.size()) buffer.resize(declared);
-        uLongf produced = declared;
-        uncompress(buffer.data(), &produced, body + 4, length - 4);
+        blocks.inflate(body, length, buffer);
     }
 }
 
-double inflateOnAllCores(const uint8_t* data, uint32_t size, unsigned threads) {
+double inflateOnAllCores(const uint8_t* data, uint32_t size, unsigned threads, Decoder decoder) {
     SharedBlocks shared;
+    shared.decoder = decoder;
     forEachChunk(data, size, [&](uint8_t kind, const uint8_t* body, uint32_t length) {
         if (kind == 0) shared.bodies.emplace_back(body, length);
     });
@@ -168,6 +202,7 @@ double inflateOnAllCores(const uint8_t* data, uint32_t size, unsigned threads) {
 // disk before it is closed, on the same thread.
 double writeOnly(const uint8_t* data, uint32_t size, const std::wstring& target, bool flush) {
     std::vector<uint8_t> buffer(kBlockSize);
+    BlockDecoder blocks(Decoder::Zlib);
     double spent = 0;
     HANDLE file = INVALID_HANDLE_VALUE;
     forEachChunk(data, size, [&](uint8_t kind, const uint8_t* body, uint32_t length) {
@@ -183,10 +218,7 @@ double writeOnly(const uint8_t* data, uint32_t size, const std::wstring& target,
             file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
             spent += now() - start;
         } else if (kind == 0) {
-            const uint32_t declared = readBigEndian32(body);
-            if (declared > buffer.size()) buffer.resize(declared);
-            uLongf produced = declared;
-            uncompress(buffer.data(), &produced, body + 4, length - 4);
+            const size_t produced = blocks.inflate(body, length, buffer);
             const double start = now();
             DWORD written = 0;
             WriteFile(file, buffer.data(), static_cast<DWORD>(produced), &written, nullptr);
@@ -267,11 +299,13 @@ int main(int argc, char** argv) {
     const unsigned threads = PayloadExtractor(loadResource(module, resource)).threadCount();
     std::printf("threads: %u logical processors for this process; the installer inflates on %u (at most %u)\n", cores,
                 threads, PayloadExtractor::kMostInflatingThreads);
+    std::printf("decoder: %s (the extractor's); limits with zlib %s and with libdeflate %s\n", blockDecoderName(),
+                zlibVersion(), LIBDEFLATE_VERSION_STRING);
 
     // Warm up: the program file is read from the system's cache in every run alike.
     volatile uint8_t touch = 0;
     for (uint32_t i = 0; i < size; i += 4096) touch = touch + data[i];
-    inflateOnly(data, size);
+    inflateOnly(data, size, Decoder::Zlib);
 
     const std::string many = std::to_string(threads) + (threads == 1 ? " thread" : " threads");
     std::vector<Way> ways = {{0, true, many + ", flushed"}, {1, true, "1 thread, flushed"},
@@ -297,7 +331,8 @@ int main(int argc, char** argv) {
         testsupport::deleteTree(work + L"\\memory");
     }
 
-    std::vector<double> inflation, inflationAll, writing, flushing, checks;
+    const Decoder decoders[] = {Decoder::Zlib, Decoder::Libdeflate};
+    std::vector<double> inflation[2], inflationAll[2], writing, flushing, checks;
     for (int run = 0; run < runs; ++run) {
         const std::wstring target = work + L"\\extract";
         for (Way& way : ways) {
@@ -308,8 +343,11 @@ int main(int argc, char** argv) {
             testsupport::deleteTree(target);
         }
 
-        inflation.push_back(inflateOnly(data, size));
-        inflationAll.push_back(inflateOnAllCores(data, size, cores));
+        for (const Decoder decoder : decoders) {
+            const auto d = static_cast<size_t>(decoder);
+            inflation[d].push_back(inflateOnly(data, size, decoder));
+            inflationAll[d].push_back(inflateOnAllCores(data, size, cores, decoder));
+        }
         const double checkStart = now();
         const bool whole = surveyPayload(data, size).whole();
         checks.push_back(now() - checkStart);
@@ -327,15 +365,20 @@ int main(int argc, char** argv) {
     }
 
     const double mib = 1024.0 * 1024.0;
-    const double inflate = median(inflation);
-    const double inflateAll = median(inflationAll);
     const double write = median(writing);
-    const double limitOne = inflate + write;
-    const double limitAll = inflateAll + write;
+    double inflate[2], inflateAll[2], limitOne[2], limitAll[2];
+    for (size_t d = 0; d < 2; ++d) {
+        inflate[d] = median(inflation[d]);
+        inflateAll[d] = median(inflationAll[d]);
+        limitOne[d] = inflate[d] + write;
+        limitAll[d] = inflateAll[d] + write;
+    }
     std::printf("runs: %d (medians below)\n", runs);
     if (limitsOnly) {
-        std::printf("limit, 1 core:           %7.3f s\nlimit, all cores:        %7.3f s\nchecks:         %7.3f s\n",
-                    limitOne, limitAll, median(checks));
+        std::printf("limit, 1 core:           %7.3f s\nlimit, all cores:        %7.3f s\n"
+                    "limit, libdeflate, 1 core:    %7.3f s\nlimit, libdeflate, all cores: %7.3f s\n"
+                    "checks:         %7.3f s\n",
+                    limitOne[0], limitAll[0], limitOne[1], limitAll[1], median(checks));
         FreeLibrary(module);
         return 0;
     }
@@ -350,18 +393,26 @@ int main(int argc, char** argv) {
                 pooled - median(ways[2].times), many.c_str(), single - median(ways[3].times));
     std::printf("%s against 1: %.2f flushed, %.2f not flushed (time with them / time with 1)\n", many.c_str(),
                 pooled / single, median(ways[2].times) / median(ways[3].times));
-    std::printf("inflate only, 1 core:    %7.3f s   %7.1f MiB/s unpacked (zlib, no files)\n", inflate,
-                unpackedMiB / inflate);
-    std::printf("inflate only, %u cores:   %7.3f s   %7.1f MiB/s unpacked (zlib, no files, every core at once)\n", cores,
-                inflateAll, unpackedMiB / inflateAll);
+    for (const Decoder decoder : decoders) {
+        const auto d = static_cast<size_t>(decoder);
+        std::printf("inflate only, 1 core:    %7.3f s   %7.1f MiB/s unpacked (%s, no files)\n", inflate[d],
+                    unpackedMiB / inflate[d], decoderName(decoder));
+        std::printf("inflate only, %u cores:   %7.3f s   %7.1f MiB/s unpacked (%s, no files, every core at once)\n",
+                    cores, inflateAll[d], unpackedMiB / inflateAll[d], decoderName(decoder));
+    }
     std::printf("write only:              %7.3f s   %7.1f MiB/s (the same bytes uncompressed, one write per block)\n",
                 write, unpackedMiB / write);
     std::printf("write and flush:         %7.3f s   (the same, every file flushed before it is closed, one thread)\n",
                 median(flushing));
-    std::printf("limit, 1 core:           %7.3f s   (inflate only on 1 core + write only)\n", limitOne);
-    std::printf("limit, all cores:        %7.3f s   (inflate only on %u cores + write only)\n", limitAll, cores);
+    std::printf("limit, 1 core:           %7.3f s   (inflate only on 1 core + write only)\n", limitOne[0]);
+    std::printf("limit, all cores:        %7.3f s   (inflate only on %u cores + write only)\n", limitAll[0], cores);
+    std::printf("limit, libdeflate, 1 core:    %7.3f s   (the same, inflated by libdeflate)\n", limitOne[1]);
+    std::printf("limit, libdeflate, all cores: %7.3f s   (the same, inflated by libdeflate on %u cores)\n",
+                limitAll[1], cores);
     std::printf("extraction / limit: %.3f against all cores (target at most 1.25), %.3f against 1 core (%s, flushed)\n",
-                pooled / limitAll, pooled / limitOne, many.c_str());
+                pooled / limitAll[0], pooled / limitOne[0], many.c_str());
+    std::printf("extraction / libdeflate limit: %.3f against all cores, %.3f against 1 core (%s, flushed)\n",
+                pooled / limitAll[1], pooled / limitOne[1], many.c_str());
     std::printf("checks:         %7.3f s   (framing and digest, before anything is removed or written)\n",
                 median(checks));
     for (const Way& way : {std::cref(ways[0]), std::cref(ways[1])}) {

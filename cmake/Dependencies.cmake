@@ -19,3 +19,6 @@ set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
 if(EXISTS ${LEXMORA_GOOGLETEST_SOURCE}/CMakeLists.txt)
   add_subdirectory(${LEXMORA_GOOGLETEST_SOURCE} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 endif()
+
+# libdeflate, compiled from Debian's sources with this build's toolchain (cmake/Libdeflate.cmake).
+include(Libdeflate)

@@ -1,15 +1,20 @@
 // Fuzz target of the payload reading rules: any bytes are walked twice, inflating every block
 // and looking at sizes only, and what the walker reports is checked against the rules it must
-// keep whatever the input. The walk that inflates ahead (with the blocks' reused zlib state and
-// buffers, here without threads) must agree with the plain one chunk for chunk and byte for byte. The digest check runs on the same bytes, agrees with the walk about
-// the digest chunks before the first file chunk, and never matches once its value or a covered
-// byte is changed. Built with clang's libFuzzer by scripts/fuzz-payload, and replayed over the
-// committed corpus by the native tests.
+// keep whatever the input. The walk that inflates ahead (with the blocks' reused decoder and
+// buffers, here without threads) must agree with the plain one chunk for chunk and byte for byte.
+// Every block's verdict is checked against zlib's inflate, the reference for a block's rules. The
+// digest check runs on the same bytes, agrees with the walk about the digest chunks before the
+// first file chunk, and never matches once its value or a covered byte is changed. Built with
+// clang's libFuzzer by scripts/fuzz-payload, and replayed over the committed corpus by the native
+// tests.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string_view>
 #include <vector>
+
+#include <zlib.h>
 
 #include "payload/block_inflater.h"
 #include "payload/chunk_format.h"
@@ -119,6 +124,47 @@ private:
     volatile unsigned checksum_ = 0;
 };
 
+// Every block inflated by the walk's decoder and by zlib's inflate into the same room. The decoder
+// must accept what zlib accepts, with the same bytes, and refuse whatever zlib refuses for the
+// room, the Adler-32, a preset dictionary, the header or a stream cut short. It is laxer only
+// about code descriptions that zlib calls malformed yet decode one way (a repeat running past the
+// code lengths, a code of one symbol, literal/length codes 286 and 287 and distance codes 30 and
+// 31), and then the output must still match the stream's Adler-32.
+class ZlibReference final : public ChunkVisitor {
+public:
+    bool onFile(const Chunk&, std::string_view) override { return true; }
+    bool onOtherChunk(const Chunk&) override { return true; }
+    bool onBlock(const Chunk&, const Block& block) override {
+        if (block.declaredSize == 0) return true;
+        InflatedBlock ours;
+        const bool accepted = inflateBlock(block.stream, block.streamLength, block.declaredSize, ours);
+        const size_t capacity = inflationCapacity(block.streamLength, block.declaredSize);
+        require(capacity != 0);
+        const std::unique_ptr<uint8_t[]> theirs(new uint8_t[capacity]);
+        z_stream z{};
+        require(inflateInit(&z) == Z_OK);
+        z.next_in = const_cast<Bytef*>(block.stream);
+        z.avail_in = block.streamLength;
+        z.next_out = theirs.get();
+        z.avail_out = static_cast<uInt>(capacity);
+        const int result = inflate(&z, Z_FINISH);
+        const std::string_view why = z.msg != nullptr ? z.msg : "";
+        if (result == Z_STREAM_END) {
+            require(accepted && ours.length == z.total_out);
+            require(std::memcmp(ours.bytes.get(), theirs.get(), ours.length) == 0);
+        } else if (accepted) {
+            require(result == Z_DATA_ERROR);
+            require(why == "invalid bit length repeat" || why == "invalid literal/length code" ||
+                    why == "invalid distance code" || why == "too many length or distance symbols" ||
+                    why == "invalid code lengths set" || why == "invalid literal/lengths set" ||
+                    why == "invalid distances set");
+            require(ours.length <= capacity);
+        }
+        inflateEnd(&z);
+        return true;
+    }
+};
+
 bool wellFormedDigestBody(const Chunk& chunk) {
     return chunk.length == kDigestBodyLength && std::memcmp(chunk.body, kDigestKey, kDigestKeyLength) == 0;
 }
@@ -220,6 +266,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         require(ahead.chunks() == inflating.chunks() && ahead.consumed() == inflating.consumed());
         require(ahead.checksum() == inflating.checksum());
     }
+    ZlibReference reference;
+    walkPayload(data, length, reference, InflateMode::SizesOnly);
     checkDigest(data, length, sizing, quick);
     return 0;
 }

@@ -5,9 +5,10 @@
 # calls ensure_wine.
 
 # Compiling and packing: the host tools, both cross builds and the sample payload. The host build
-# always defines its native tests, so GoogleTest's sources are needed to configure it.
+# always defines its native tests, so GoogleTest's sources are needed to configure it. dpkg-dev's
+# dpkg-source unpacks libdeflate's source package (scripts/fetch-libdeflate).
 LEXMORA_BUILD_PACKAGES=(
-  cmake ninja-build g++ zlib1g-dev libssl-dev python3 googletest
+  cmake ninja-build g++ zlib1g-dev libssl-dev python3 googletest dpkg-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
 )
