@@ -2,7 +2,7 @@
 # scripts/check-installer on installers that may ship and on installers that must not: it passes
 # on the shipped program (after the earlier test installer, photographing a windowed install) and
 # on its signed copy, and fails, naming the step, on a copy with one payload byte changed and on a
-# signed copy changed after signing.
+# signed copy changed after signing. A check that cannot begin says why.
 #   check_installer_cases.sh FIXTURE_FOLDER PROGRAM EARLIER_PROGRAM LEXMORA_PAYLOAD
 set -euo pipefail
 fixture=$1 program=$2 earlier=$3
@@ -41,4 +41,18 @@ while IFS='|' read -r name arguments first; do
 done <<<"$cases"
 [ "$(head -c 8 "$work/window.png" | od -An -tx1 | tr -d ' ')" = 89504e470d0a1a0a ] ||
   fail "the screenshot is no PNG picture"
-echo "check-installer: passes the shipped and the signed program, fails the changed ones at their step"
+
+# xvfb-run | what check-installer must say: an xvfb-run that ends at once without a word (as it does
+# when xauth fails), and one that hands over a display nobody answers on.
+mkdir -p "$work/bin"
+while IFS='|' read -r fake_run said; do
+  printf '#!/bin/sh\n%s\n' "$fake_run" >"$work/bin/xvfb-run" && chmod +x "$work/bin/xvfb-run"
+  code=0
+  PATH=$work/bin:$PATH "$root/scripts/check-installer" "$program" >"$work/report.txt" 2>&1 || code=$?
+  cat "$work/report.txt"
+  [ $code -eq 1 ] && grep -qF "$said" "$work/report.txt" || fail "no display: exit code $code, not saying \"$said\""
+done <<'EOF_CASES'
+exit 1|no virtual display: xvfb-run ended with 1 before the check began
+shift 5; DISPLAY=:973 exec "$@"|the virtual display :973 does not answer
+EOF_CASES
+echo "check-installer: passes the shipped and the signed program, fails the changed ones at their step, says why it cannot begin"
