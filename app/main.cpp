@@ -23,6 +23,8 @@ namespace {
 
 using namespace swiftsetup;
 
+constexpr uint64_t kQuietLockPatienceMs = 10 * 60 * 1000;
+
 // The log the command line asks for; a log that cannot be opened is the run's first failure.
 std::unique_ptr<Logger> openLog(const RunMode& mode, Installer& installer) {
     if (!mode.log) return std::make_unique<DummyLogger>();
@@ -55,8 +57,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // The switches; argument 0 is the program and never a switch.
     const RunMode mode = parseSwitches(commandLineArguments());
 
-    // The Installer outlives the front end, which refers to it.
+    // The Installer outlives the front end, which refers to it. Nobody watches a quiet run: it
+    // waits for a lock that it may not open (another user's, or an elevated earlier build's) ten
+    // minutes at most, and then fails, saying why in its log.
     auto installer = std::make_unique<Installer>();
+    if (mode.quiet) installer->lockPatienceMs = kQuietLockPatienceMs;
 
     // The front end: quiet, or the window titled in the user's language.
     std::unique_ptr<Interface> frontEnd;

@@ -10,6 +10,7 @@
 #include "machine/autostart.h"
 #include "machine/earlier_versions.h"
 #include "machine/installation_folder/install_location.h"
+#include "machine/installation_folder/installation_place.h"
 #include "machine/installation_folder/staging.h"
 #include "machine/installation_folder/switch_into_place.h"
 #include "machine/product.h"
@@ -35,10 +36,10 @@ constexpr int kPayloadResource = 256;  // both its type and its name
 // staging folder, and the "Apps" folder above when this install made it. Either goes when the
 // install gives up before the switch.
 struct Workplace {
-    explicit Workplace(const std::string& installFolder)
-        : appsFolder(installFolder.substr(0, installFolder.find_last_of('\\'))),
+    explicit Workplace(const InstallationPlace& place)
+        : appsFolder(place.named.substr(0, place.named.find_last_of('\\'))),
           appsFolderIsNew(!folderExists(appsFolder) && ensureFolder(appsFolder) == error::kSuccess),
-          staging(WorkFolder::create(installFolder, WorkFolderKind::Staging)) {}
+          staging(WorkFolder::create(place.real, WorkFolderKind::Staging)) {}
 
     std::string appsFolder;
     bool appsFolderIsNew = false;
@@ -78,27 +79,32 @@ bool Installer::install(Interface& ui, Logger& log) {
 
     // One installer or uninstaller at a time: a second one waits here, showing this status.
     status("#installer_status_installing_files");
-    acquireLock();
+    if (const std::optional<Failure> failure = acquireLock("#installer_status_installing_files")) return fail(*failure);
     removeLeftovers();
+
+    // Where the files really go: a link of the folder's name leads to them.
+    InstallationPlace place;
+    if (const std::optional<Failure> failure = findInstallationPlace(installFolder, place)) return fail(*failure);
+    if (place.linked()) note("the installation folder is a link; its files are in " + place.real);
 
     // This program and its payload, proved whole, and room for both, before anything changes: a
     // damaged download or a full drive must not cost the user the version that works.
     const std::string ownFile = modulePath();
     const uint64_t ownSize = fileSize(ownFile);
     PayloadExtractor extractor(ownResource(kPayloadResource, kPayloadResource));
-    if (const std::optional<Failure> failure = checkBeforeInstall(extractor, installFolder, ownSize, noteTaker())) {
+    if (const std::optional<Failure> failure = checkBeforeInstall(extractor, place.real, ownSize, noteTaker())) {
         return fail(*failure);
     }
 
     // The new version, whole and on the disk, in a folder of its own beside the earlier one. Until
     // it is moved into place, every fault costs the user nothing: the staging folder goes, and
     // the earlier version stays as it was, its running programs included.
-    Workplace work(installFolder);
+    Workplace work(place);
     std::optional<Failure> failure = work.staging.valid() ? std::nullopt
-                                                          : std::optional(Failure{Step::Staging, work.staging.error(), installFolder});
+                                                          : std::optional(Failure{Step::Staging, work.staging.error(), place.real});
     if (!failure) failure = stageNewVersion(extractor, work.staging.path(), ownFile, ownSize);
     bool earlierWasRegistered = false;
-    if (!failure) failure = removeEarlierVersions(installFolder, ownFile, earlierWasRegistered);
+    if (!failure) failure = removeEarlierVersions(place, ownFile, earlierWasRegistered);
     if (failure) {
         work.giveUp();
         return fail(*failure);
@@ -106,10 +112,10 @@ bool Installer::install(Interface& ui, Logger& log) {
 
     // The switch. Should it fail (an entry held beyond the wait), the staged version stays beside,
     // recorded, and the next install starts afresh.
-    if (const std::optional<Failure> failed = moveIntoPlace(work.staging, installFolder, earlierWasRegistered, noteTaker())) {
+    if (const std::optional<Failure> failed = moveIntoPlace(work.staging, place.real, earlierWasRegistered, noteTaker())) {
         return fail(*failed);
     }
-    registerApplication(installFolder, extractor.payloadSize() + ownSize);
+    registerApplication(folderToRegister(place, noteTaker()), extractor.payloadSize() + ownSize);
     // The extractor, and with it the payload resource, goes with this scope.
     note("installed");
     return true;
@@ -128,23 +134,23 @@ std::optional<Failure> Installer::stageNewVersion(PayloadExtractor& payload, con
     return copyUninstaller(ownFile, ownSize, staging, copied, noteTaker());
 }
 
-std::optional<Failure> Installer::removeEarlierVersions(const std::string& installFolder, const std::string& ownFile,
+std::optional<Failure> Installer::removeEarlierVersions(const InstallationPlace& place, const std::string& ownFile,
                                                         bool& earlierWasRegistered) {
     // The earlier installation's uninstaller deletes the whole folder, the user's own files in
     // it too; one that stops half way, or an earlier build that reports success while files stay,
     // would leave the user with less than a working version. So the running application and chat
     // program are ended, and every file and folder proved removable, before anything is removed.
     status("#installer_status_uninstalling");
-    const uint32_t ended = endRunningPrograms(installFolder);
+    const uint32_t ended = endRunningPrograms(place.named) + (place.linked() ? endRunningPrograms(place.real) : 0);
     if (ended != 0) note("running programs of the installation ended: " + digitsOf(ended));
-    if (std::optional<Failure> failure = proveRemovable(installFolder, ownFile, noteTaker())) return failure;
+    if (std::optional<Failure> failure = proveRemovable(place.real, ownFile, noteTaker())) return failure;
 
     // Windows Installer products of both upgrade codes, then an earlier installation of this
     // program through its own uninstaller, run quietly. A removal that fails but took nothing
     // leaves the earlier version working, and the install stops there. One that fails after
     // taking part of it (an earlier build deletes as it goes) has already cost the user the
     // version that works: the complete new one is moved in instead.
-    const EarlierInstallation earlier = EarlierInstallation::look(installFolder);
+    const EarlierInstallation earlier = EarlierInstallation::look(place.real);
     earlierWasRegistered = earlier.registered();
     note(earlier.registered() ? "earlier installation: registered, " + digitsOf(earlier.fileCount()) + " files"
                               : "earlier installation: none registered");

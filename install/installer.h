@@ -24,6 +24,7 @@ namespace swiftsetup {
 class Interface;
 class Logger;
 class PayloadExtractor;
+struct InstallationPlace;
 
 class Installer {
 public:
@@ -65,14 +66,19 @@ public:
     // written (set by the entry point), or an account that is no user's. Checked first by both
     // sequences.
     [[nodiscard]] std::optional<Failure> refusal() const;
-    // Takes the lock for the run (runLock), telling the log how.
-    void acquireLock();
+    // Takes the lock for the run (runLock), telling the log how, and showing statusKey once it
+    // holds it (a lock held by a run it may not open shows that it waits). A failure when such a
+    // run held it beyond lockPatienceMs.
+    [[nodiscard]] std::optional<Failure> acquireLock(const char* statusKey);
     // Removes what runs of ours that were cut off left beside the installation, telling the log;
     // a program that is part of another run (an earlier uninstaller an install runs) leaves that
     // run's own alone.
     void removeLeftovers();
 
     std::optional<Failure> startFailure;  // set by the entry point
+    // How long a run waits for a lock held by a run it may not open (0: without a limit); the
+    // entry point gives quiet runs a limit, so that a deployment never hangs without saying why.
+    uint64_t lockPatienceMs = 0;
     Interface* frontEnd = nullptr;  // not owned
     Logger* logger = nullptr;       // not owned
     uint32_t progressBase = 0;      // added by copyProgress to its numbers
@@ -84,7 +90,7 @@ private:
     // registered goes to earlierWasRegistered); the application registered and started.
     [[nodiscard]] std::optional<Failure> stageNewVersion(PayloadExtractor& payload, const std::string& staging,
                                                          const std::string& ownFile, uint64_t ownSize);
-    [[nodiscard]] std::optional<Failure> removeEarlierVersions(const std::string& installFolder,
+    [[nodiscard]] std::optional<Failure> removeEarlierVersions(const InstallationPlace& place,
                                                                const std::string& ownFile, bool& earlierWasRegistered);
     void registerApplication(const std::string& installFolder, uint64_t installedBytes);
     // The uninstall's step (uninstall_sequence.cpp): the installation folder (empty: none of ours),

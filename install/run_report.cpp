@@ -65,17 +65,27 @@ bool Installer::fail(const Failure& failure) {
     return false;
 }
 
-void Installer::acquireLock() {
+std::optional<Failure> Installer::acquireLock(const char* statusKey) {
     const uint64_t start = tickCount();
-    const bool guarded = runLock.acquire(product::kInstanceLockName, product::kInstanceRunVariable);
+    const InstanceLock::Outcome outcome =
+        runLock.acquire(product::kInstanceLockName, product::kInstanceRunVariable, lockPatienceMs, [&] {
+            note("lock: held by a run this program may not open (" + runLock.deniedName() +
+                 "), so it waits until that run ends");
+            status("#installer_status_waiting_for_lock");
+        });
     const std::string waited = digitsOf(tickCount() - start) + " ms";
-    if (!guarded) {
-        note("lock: cannot be made, the run goes on unguarded (after " + waited + ")");
-    } else if (runLock.heldHere()) {
-        note("lock: held after waiting " + waited);
-    } else {
-        note("lock: part of the run of the program that started this one");
+    if (!runLock.deniedName().empty()) status(statusKey);
+    switch (outcome) {
+        case InstanceLock::Outcome::Held: note("lock: held after waiting " + waited); break;
+        case InstanceLock::Outcome::BelongsToRun: note("lock: part of the run of the program that started this one"); break;
+        case InstanceLock::Outcome::Unguarded:
+            note("lock: cannot be made, the run goes on unguarded (after " + waited + ")");
+            break;
+        case InstanceLock::Outcome::GaveUp:
+            note("lock: still held by a run this program may not open after " + waited + ": the run gives up");
+            return Failure{Step::Lock, error::kAccessDenied, runLock.deniedName()};
     }
+    return std::nullopt;
 }
 
 void Installer::removeLeftovers() {

@@ -10,6 +10,7 @@
 #include "install/interface.h"
 #include "machine/autostart.h"
 #include "machine/installation_folder/install_location.h"
+#include "machine/installation_folder/installation_place.h"
 #include "machine/installation_folder/work_folders.h"
 #include "machine/product.h"
 #include "machine/running_programs.h"
@@ -54,7 +55,7 @@ bool Installer::uninstall(Interface& ui, Logger& log) {
 
     // One installer or uninstaller at a time: a second one waits here, showing this status.
     status("#uninstaller_status_removing_files");
-    acquireLock();
+    if (const std::optional<Failure> failure = acquireLock("#uninstaller_status_removing_files")) return fail(*failure);
     removeLeftovers();
 
     // Where the installation is: the entry's folder, in its one long form, when it is ours;
@@ -66,14 +67,18 @@ bool Installer::uninstall(Interface& ui, Logger& log) {
     note("entry's InstallLocation: " + (installLocation.empty() ? std::string("(none)") : installLocation));
     note("installation folder to remove: " + (folder.empty() ? std::string("(none of ours)") : folder));
 
+    // A link of the folder's name leads to the files, which go; the link is the user's, and stays.
+    const std::string files = folder.empty() ? std::string() : filesOf(folder);
+    if (files != folder) note("the installation folder is a link; its files are in " + (files.empty() ? "(nowhere)" : files));
+
     // End the programs so that their files can go.
     if (!folder.empty()) {
-        const uint32_t ended = endRunningPrograms(folder);
+        const uint32_t ended = endRunningPrograms(folder) + (!files.empty() && files != folder ? endRunningPrograms(files) : 0);
         if (ended != 0) note("running programs of the installation ended: " + digitsOf(ended));
     }
 
     // All of it, or nothing when something of it is held.
-    std::vector<RemovalFailure> leftBehind = removeInstallation(folder, programPath);
+    std::vector<RemovalFailure> leftBehind = removeInstallation(files, programPath);
 
     // Last, the entry: Windows no longer lists the application, unless some of it is still there.
     status("#uninstaller_status_removing_uninstaller");

@@ -28,8 +28,15 @@ inline constexpr char kBootstrapKey[] = "SOFTWARE\\Kelvora\\Lexmora 2\\bootstrap
 inline constexpr char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 // The installer's own record of the work folders beside an installation (remove/work_folders.h):
 // one value per folder, its path and its token. Both keys are ours alone and go when empty.
-inline constexpr char kWorkFoldersParentKey[] = "SOFTWARE\\Kelvora\\Lexmora 3 Setup";
-inline constexpr char kWorkFoldersKey[] = "SOFTWARE\\Kelvora\\Lexmora 3 Setup\\Work folders";
+// They live where the user's profile does not roam, as the folders they name do not: a record that
+// travelled to another machine would be dropped there, and its folder never removed here.
+inline constexpr char kWorkFoldersParentKey[] = "Software\\Classes\\Local Settings\\Software\\Kelvora\\Lexmora 3 Setup";
+inline constexpr char kWorkFoldersKey[] =
+    "Software\\Classes\\Local Settings\\Software\\Kelvora\\Lexmora 3 Setup\\Work folders";
+// Where earlier builds kept them, in the roaming part of the profile: read once, then moved or
+// dropped.
+inline constexpr char kRoamingWorkFoldersParentKey[] = "SOFTWARE\\Kelvora\\Lexmora 3 Setup";
+inline constexpr char kRoamingWorkFoldersKey[] = "SOFTWARE\\Kelvora\\Lexmora 3 Setup\\Work folders";
 
 // Windows Installer upgrade codes of earlier versions, in the order they are removed.
 inline constexpr Guid kUpgradeCodes[] = {

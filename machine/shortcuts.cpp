@@ -28,7 +28,8 @@ void makeShortcuts(const std::string& installFolder, const Note& note) {
 TreeClaim claimShortcuts(uint64_t deadline) {
     const std::string folder = shortcutFolder();
     if (folder.empty()) return {};
-    return TreeClaim({folder + product::kProgramShortcut, folder + product::kChatShortcut}, {}, deadline);
+    // Named, not listed: a Start menu without the folder has no shortcuts to claim.
+    return TreeClaim({folder + product::kProgramShortcut, folder + product::kChatShortcut}, {}, deadline, false);
 }
 
 std::vector<RemovalFailure> removeShortcuts(TreeClaim& claim, const Note& note) {

@@ -12,17 +12,19 @@
 namespace swiftsetup {
 namespace {
 
-// One attempt. A file is claimed only once marking it for deletion has worked, which is the
-// system's own answer to whether it can go (a library that another program has loaded cannot);
-// the mark is taken back at once, so that nothing is lost if this program ends before the
-// deletion. A folder cannot be marked while it has contents: holding it is the proof.
+// One attempt. A file is claimed once it is held exclusively with write access, which the system
+// refuses for a program or library that some process runs, as it refuses to delete one: nothing
+// is marked, so a run ended at any moment leaves every file as it was. Only a file this user may
+// delete but not write is proved by marking it for deletion and taking the mark back at once. A
+// folder cannot be marked while it has contents: holding it is the proof.
 bool tryClaim(DeletionHandle& handle, const std::string& path, DeletionHandle::Kind kind, uint32_t& error) {
     DeletionHandle opened(path, kind);
     if (!opened.valid()) {
         error = opened.error();
         return false;
     }
-    if (kind == DeletionHandle::Kind::File && !(opened.markForDeletion(true) && opened.markForDeletion(false))) {
+    if (kind == DeletionHandle::Kind::File && !opened.provedWritable() &&
+        !(opened.markForDeletion(true) && opened.markForDeletion(false))) {
         error = opened.error();
         return false;
     }
@@ -47,35 +49,39 @@ void leaveOut(TreeListing& listing, const std::string& spared) {
 
 }  // namespace
 
-TreeClaim::TreeClaim(const std::vector<std::string>& files, const std::vector<std::string>& folders, uint64_t deadline) {
+TreeClaim::TreeClaim(const std::vector<std::string>& files, const std::vector<std::string>& folders, uint64_t deadline,
+                     bool listed) {
     for (const std::string& file : files) entries_.push_back({file, DeletionHandle::Kind::File, {}});
     for (const std::string& folder : folders) entries_.push_back({folder, DeletionHandle::Kind::Folder, {}});
+    // Every entry is tried at least once, however long that takes (a big tree on a network drive);
+    // an entry held by another program is waited for until the deadline, which is looked at after
+    // every such entry, so that no pass runs past it by more than one entry's time.
     for (;;) {
         bool waiting = false;
         for (Entry& entry : entries_) {
             if (entry.gone || entry.handle.valid()) continue;
             if (tryClaim(entry.handle, entry.path, entry.kind, entry.error)) continue;
-            if (error::isGone(entry.error)) {
+            if (isGoneEntry(entry.error, listed)) {
                 entry.gone = true;
-            } else {
-                waiting = true;
+                continue;
+            }
+            waiting = true;
+            if (tickCount() >= deadline) {
+                giveUp(entry);
+                return;
             }
         }
         if (!waiting) break;
         const uint64_t now = tickCount();
-        if (now >= deadline) {
-            for (Entry& entry : entries_) {
-                if (!entry.gone && !entry.handle.valid()) {
-                    held_ = RemovalFailure{entry.path, entry.error};
-                    break;
-                }
-            }
-            entries_.clear();  // every claimed entry is given back as it was
-            return;
-        }
+        if (now >= deadline) continue;  // one more pass, which gives up at its first held entry
         pauseFor(static_cast<uint32_t>(std::min<uint64_t>(kRetryIntervalMs, deadline - now)));
     }
     for (const Entry& entry : entries_) claimed_ += entry.handle.valid() ? 1 : 0;
+}
+
+void TreeClaim::giveUp(const Entry& held) {
+    held_ = RemovalFailure{held.path, held.error};
+    entries_.clear();  // every claimed entry is given back as it was
 }
 
 std::vector<RemovalFailure> TreeClaim::removeAll(const std::function<void()>& step,
@@ -105,6 +111,9 @@ std::vector<RemovalFailure> TreeClaim::removeAll(const std::function<void()>& st
 
 TreeClaim claimTree(const std::string& root, const std::string& spared, uint64_t deadline, const std::string& last) {
     TreeListing listing = listTreeOnDisk(root);
+    // A folder that could not be listed may hold anything: the tree is not known whole, and what
+    // is not known cannot be proved removable.
+    if (!listing.unlisted.empty()) return TreeClaim(listing.unlisted.front());
     leaveOut(listing, spared);
     const auto lastFile = std::find(listing.files.begin(), listing.files.end(), last);
     if (!last.empty() && lastFile != listing.files.end()) std::rotate(lastFile, lastFile + 1, listing.files.end());
@@ -120,7 +129,7 @@ std::vector<RemovalFailure> removeTreeAsFarAsPossible(const std::string& root) {
         DeletionHandle handle(path, kind);
         if (handle.valid() && handle.markForDeletion(true)) {
             handle.close();
-        } else if (!error::isGone(handle.error())) {
+        } else if (!isGoneEntry(handle.error(), true)) {
             failures.push_back({path, handle.error()});
         }
     };

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/deletion_handle.h"
@@ -23,9 +24,14 @@ class TreeClaim {
 public:
     TreeClaim() = default;
     // Claims the entries, in the order given: files, then folders deepest first, as they are to
-    // be deleted. Entries still held once the tick count passes deadline (from GetTickCount64)
-    // are tried once more, never waited for. An entry that does not exist is no obstacle.
-    TreeClaim(const std::vector<std::string>& files, const std::vector<std::string>& folders, uint64_t deadline);
+    // be deleted. Each is tried at least once; one still held by another program once the tick
+    // count (platform/clock.h) passes deadline ends the claim. An entry that is not there is no
+    // obstacle: listed says whether the entries were found by listing their folders, which
+    // decides what "not there" is (tree_listing.h, isGoneEntry).
+    TreeClaim(const std::vector<std::string>& files, const std::vector<std::string>& folders, uint64_t deadline,
+              bool listed = true);
+    // A claim that failed before it began: this entry could not be looked at.
+    explicit TreeClaim(RemovalFailure unknown) : held_(std::move(unknown)) {}
     TreeClaim(TreeClaim&&) noexcept = default;
     TreeClaim& operator=(TreeClaim&&) noexcept = default;
 
@@ -55,13 +61,15 @@ private:
         uint32_t error = 0;  // why it is not claimed yet
         bool gone = false;
     };
+    void giveUp(const Entry& held);
+
     std::vector<Entry> entries_;
     std::optional<RemovalFailure> held_;
     uint64_t claimed_ = 0;
 };
 
 // Claims the tree below root and root itself, listed as listTree lists it (links removed, never
-// entered). The running program's own file (spared), when it lies in the tree, cannot go while
+// entered); a folder of it that cannot be listed fails the claim at once. The running program's own file (spared), when it lies in the tree, cannot go while
 // it runs: it and the folders that hold it are left out. A file named last (may be empty) goes
 // after every other file: the uninstaller, so that an uninstall cut off half way can be run again.
 [[nodiscard]] TreeClaim claimTree(const std::string& root, const std::string& spared, uint64_t deadline,

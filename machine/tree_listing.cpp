@@ -3,7 +3,24 @@
 #include <algorithm>
 #include <deque>
 
+#include "platform/path_forms.h"
+
 namespace swiftsetup {
+
+namespace {
+
+constexpr uint32_t kFileNotFound = 2;
+constexpr uint32_t kPathNotFound = 3;
+
+}  // namespace
+
+bool isLinkEntry(const DirectoryEntry& entry) {
+    return (entry.attributes & kAttributeReparsePoint) != 0 && isLinkTag(entry.reparseTag);
+}
+
+bool isGoneEntry(uint32_t error, bool listed) {
+    return error == kFileNotFound || (!listed && error == kPathNotFound);
+}
 
 TreeListing listTree(const std::string& root, bool rootIsLink, const FolderLister& listFolder) {
     struct Pending {
@@ -16,12 +33,15 @@ TreeListing listTree(const std::string& root, bool rootIsLink, const FolderListe
         Pending folder = std::move(pending.front());
         pending.pop_front();
         if (folder.listed) {
-            for (const DirectoryEntry& entry : listFolder(folder.path)) {
+            const FolderListing found = listFolder(folder.path);
+            // The root may be missing altogether; a folder found in a listing must be listable.
+            const bool isRoot = listing.folders.empty();
+            if (found.error != 0 && !isGoneEntry(found.error, !isRoot)) listing.unlisted.push_back({folder.path, found.error});
+            for (const DirectoryEntry& entry : found.entries) {
                 if (entry.name == "." || entry.name == "..") continue;
                 std::string path = folder.path + "\\" + entry.name;
                 if ((entry.attributes & kAttributeDirectory) != 0) {
-                    const bool isLink = (entry.attributes & kAttributeReparsePoint) != 0;
-                    pending.push_back({std::move(path), !isLink});
+                    pending.push_back({std::move(path), !isLinkEntry(entry)});
                 } else {
                     listing.files.push_back(std::move(path));
                 }

@@ -12,26 +12,40 @@
 
 namespace swiftsetup {
 
-// Everything found below a folder, in the order in which it is to be deleted: all files first,
-// then all folders, deepest first, the root last.
-struct TreeListing {
-    std::vector<std::string> files;
-    std::vector<std::string> folders;
-    uint64_t entryCount() const { return files.size() + folders.size(); }
-};
-
-// An entry that could not be deleted, and the system's reason (0 when none was given).
+// An entry that could not be deleted or listed, and the system's reason (0 when none was given).
 struct RemovalFailure {
     std::string path;
     uint32_t error = 0;
 };
 
-// The entries of one folder; empty when it cannot be listed. "." and ".." may be among them.
-using FolderLister = std::function<std::vector<DirectoryEntry>(const std::string& folder)>;
+// Everything found below a folder, in the order in which it is to be deleted: all files first,
+// then all folders, deepest first, the root last.
+struct TreeListing {
+    std::vector<std::string> files;
+    std::vector<std::string> folders;
+    // Folders that could not be listed, for another reason than that they are gone (access
+    // denied, a failing drive): what is in them is unknown, so the tree is not known whole.
+    std::vector<RemovalFailure> unlisted;
+    uint64_t entryCount() const { return files.size() + folders.size(); }
+};
 
-// Lists the tree below root breadth first. A link to a folder (a directory entry that is a
-// reparse point: junction, symbolic link, mount point) is removed as an entry but never listed,
-// so nothing it points to is ever touched; when rootIsLink, not even the root is listed.
+// The entries of one folder, "." and ".." among them, or why it could not be listed.
+using FolderLister = std::function<FolderListing(const std::string& folder)>;
+
+// A directory entry that leads somewhere else (a reparse point of a link's kind: junction,
+// symbolic link, mount point; path_forms.h): it is removed as an entry, never entered.
+[[nodiscard]] bool isLinkEntry(const DirectoryEntry& entry);
+
+// Whether an entry that an operation did not find is simply not there any more. For an entry
+// found by listing its folder, only "file not found" says so: "path not found" for it means its
+// path could not be read (too long, a folder on the way replaced), and that is no proof. An entry
+// named without a listing (a shortcut) is also gone when its folder is.
+[[nodiscard]] bool isGoneEntry(uint32_t error, bool listed);
+
+// Lists the tree below root breadth first. A link to a folder is removed as an entry but never
+// listed, so nothing it points to is ever touched; when rootIsLink, not even the root is listed.
+// A root that is not there is taken for empty, as is a folder gone before it could be listed (its
+// "file not found"); any other listing failure is recorded in unlisted.
 [[nodiscard]] TreeListing listTree(const std::string& root, bool rootIsLink, const FolderLister& listFolder);
 
 // Progress that moves evenly from first to last over a known number of steps, the last step

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <cstddef>
+
 #include "platform/handles.h"
 #include "platform/text_conversion.h"
 #include "text/digits.h"
@@ -17,6 +19,10 @@ UniqueHandle processToken() {
 }
 
 std::string number(unsigned long value) { return digitsOf(value); }
+
+// What GetTokenInformation fills, as documented for both builds.
+static_assert(sizeof(TOKEN_ELEVATION) == 4);
+static_assert(offsetof(TOKEN_USER, User) == 0 && sizeof(SID_AND_ATTRIBUTES) == 2 * sizeof(void*));
 
 }  // namespace
 

@@ -1,5 +1,6 @@
 #include "platform/deletion_handle.h"
 
+#include <cstddef>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -8,6 +9,16 @@
 
 namespace swiftsetup {
 namespace {
+
+// The structures handed to SetFileInformationByHandle, as the system documents them for each
+// build: a 32-bit program that disagreed would hand Windows nonsense only Windows would notice.
+constexpr size_t kPointer = sizeof(void*);
+static_assert(sizeof(FILE_BASIC_INFO) == 40 && offsetof(FILE_BASIC_INFO, FileAttributes) == 32);
+static_assert(sizeof(FILE_DISPOSITION_INFO) == 1);
+static_assert(offsetof(FILE_RENAME_INFO, RootDirectory) == kPointer);
+static_assert(offsetof(FILE_RENAME_INFO, FileNameLength) == 2 * kPointer);
+static_assert(offsetof(FILE_RENAME_INFO, FileName) == 2 * kPointer + 4);
+static_assert(sizeof(FILE_RENAME_INFO) == (kPointer == 8 ? 24 : 16));
 
 // Only the attributes that can be set change (as SetFileAttributesW sets them); zero times are
 // left as they are.
@@ -28,7 +39,9 @@ constexpr DWORD kDispositionDelete = 0x1;
 constexpr DWORD kDispositionPosixSemantics = 0x2;
 
 bool setPosixDisposition(HANDLE handle, bool deleteIt) {
+    // FILE_DISPOSITION_INFO_EX: its flags alone, four bytes in both builds.
     DWORD flags = deleteIt ? kDispositionDelete | kDispositionPosixSemantics : 0;
+    static_assert(sizeof(flags) == 4);
     return SetFileInformationByHandle(handle, kFileDispositionInfoEx, &flags, sizeof(flags)) != FALSE;
 }
 
@@ -61,10 +74,44 @@ DeletionHandle::DeletionHandle(const std::string& path, Kind kind) {
     // Delete access, and the attributes to make a read-only entry deletable. A link is opened
     // itself, never what it leads to.
     constexpr DWORD kAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
-    const DWORD sharing = kind == Kind::File ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    const DWORD flags = FILE_FLAG_OPEN_REPARSE_POINT | (kind == Kind::Folder ? FILE_FLAG_BACKUP_SEMANTICS : 0);
-    handle_.reset(CreateFileW(utf8ToWide(path).c_str(), kAccess, sharing, nullptr, OPEN_EXISTING, flags, nullptr));
-    if (!handle_) error_ = GetLastError();
+    const WideBuffer name = fileSystemPath(path);
+    auto open = [&](DWORD access, DWORD sharing, DWORD flags) {
+        handle_.reset(CreateFileW(name.c_str(), access, sharing, nullptr, OPEN_EXISTING, flags, nullptr));
+        error_ = handle_ ? ERROR_SUCCESS : GetLastError();
+        return handle_.valid();
+    };
+    if (kind == Kind::Folder) {
+        open(kAccess, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+             FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS);
+        return;
+    }
+    // A file is held exclusively, with write access as well: the system refuses that for a program
+    // or library some process runs, as it refuses to delete one, without a mark that a run cut off
+    // at the wrong moment would leave behind.
+    if (open(kAccess | FILE_WRITE_DATA, 0, FILE_FLAG_OPEN_REPARSE_POINT)) {
+        provedWritable_ = true;
+        return;
+    }
+    if (error_ != ERROR_ACCESS_DENIED) return;
+    // A read-only file refuses write access: it is made writable, and given back read-only should
+    // the claim not hold. A run cut off in between leaves it writable, its contents as they were.
+    const DWORD attributes = GetFileAttributesW(name.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+        SetFileAttributesW(name.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) {
+        if (open(kAccess | FILE_WRITE_DATA, 0, FILE_FLAG_OPEN_REPARSE_POINT)) {
+            provedWritable_ = true;
+            originalAttributes_ = attributes;
+            attributesChanged_ = true;
+            writable_ = true;
+            return;
+        }
+        const DWORD error = error_;
+        SetFileAttributesW(name.c_str(), attributes);
+        error_ = error;
+        if (error_ != ERROR_ACCESS_DENIED) return;
+    }
+    // Rights to delete it without rights to write it: held all the same, the proof left to a mark.
+    open(kAccess, 0, FILE_FLAG_OPEN_REPARSE_POINT);
 }
 
 DeletionHandle& DeletionHandle::operator=(DeletionHandle&& other) noexcept {
@@ -77,6 +124,7 @@ DeletionHandle& DeletionHandle::operator=(DeletionHandle&& other) noexcept {
         writable_ = other.writable_;
         marked_ = other.marked_;
         posixMarked_ = other.posixMarked_;
+        provedWritable_ = other.provedWritable_;
     }
     return *this;
 }

@@ -26,8 +26,13 @@ public:
     // Gives the entry back as it was: unmarked, its attributes restored.
     ~DeletionHandle() { giveBack(); }
 
-    bool valid() const { return handle_.valid(); }
-    uint32_t error() const { return error_; }
+    [[nodiscard]] bool valid() const { return handle_.valid(); }
+    [[nodiscard]] uint32_t error() const { return error_; }
+
+    // A file held with write access as well, which the system refuses for a program or library
+    // some process runs: the proof that it can go, with nothing marked. A file that this user may
+    // delete but not write (its permissions) is held without, and proved by a mark.
+    [[nodiscard]] bool provedWritable() const { return provedWritable_; }
 
     // Marks the entry to be deleted when the handle closes, or takes the mark back. Marking tells
     // the truth about whether the entry can go: it fails for a program or library that some
@@ -59,6 +64,7 @@ private:
     bool writable_ = false;  // its attributes let it be deleted (read-only cleared, if it was)
     bool marked_ = false;
     bool posixMarked_ = false;
+    bool provedWritable_ = false;
 };
 
 }  // namespace swiftsetup

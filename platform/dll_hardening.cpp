@@ -2,15 +2,15 @@
 
 #include <string>
 
+#include "platform/system_function.h"
+
 namespace swiftsetup {
 
 void restrictDllSearchPath() {
-    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
     constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     if (kernel == nullptr) return;
-    auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    auto* setDefault = systemFunction<decltype(::SetDefaultDllDirectories)>(kernel, "SetDefaultDllDirectories");
     // Where the system can restrict library loads to its own folder, that is all: the setting is
     // this process's alone, so the programs it starts (msiexec, an earlier uninstaller, the
     // application) keep the search order the system gives them. Older systems can only take

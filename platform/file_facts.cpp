@@ -4,12 +4,13 @@
 #include <shlwapi.h>
 
 #include "platform/handles.h"
+#include "platform/path_forms.h"
 #include "platform/text_conversion.h"
 
 namespace swiftsetup {
 namespace {
 
-DWORD attributesOf(const std::string& path) { return GetFileAttributesW(utf8ToWide(path).c_str()); }
+DWORD attributesOf(const std::string& path) { return GetFileAttributesW(fileSystemPath(path).c_str()); }
 
 }  // namespace
 
@@ -45,7 +46,11 @@ bool folderExists(const std::string& path) {
 
 bool isLink(const std::string& path) {
     const DWORD attributes = attributesOf(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return false;
+    // The reparse point's kind, as a listing of its name gives it.
+    WIN32_FIND_DATAW found;
+    FindHandle entry(FindFirstFileW(fileSystemPath(path).c_str(), &found));
+    return !entry || isLinkTag(found.dwReserved0);
 }
 
 std::optional<DiskSpace> diskSpaceAt(const std::string& path) {

@@ -19,8 +19,9 @@ namespace swiftsetup {
 [[nodiscard]] bool entryExists(const std::string& path);
 // A folder of that name is there (a link to a folder counts).
 [[nodiscard]] bool folderExists(const std::string& path);
-// The entry is a link (a reparse point): it leads somewhere else, and is never entered or written
-// through.
+// The entry is a link (a reparse point of a kind that leads somewhere else, path_forms.h): it is
+// never entered or written through. A reparse point of another kind (a file kept in the cloud) is
+// the file or folder it stands for.
 [[nodiscard]] bool isLink(const std::string& path);
 
 // Room on the drive that holds a path (the path itself need not exist yet: its nearest existing

@@ -9,7 +9,7 @@ namespace swiftsetup {
 
 uint32_t moveEntry(const std::string& from, const std::string& to, bool replace) {
     const DWORD flags = replace ? MOVEFILE_REPLACE_EXISTING : 0;
-    if (MoveFileExW(utf8ToWide(from).c_str(), utf8ToWide(to).c_str(), flags)) return ERROR_SUCCESS;
+    if (MoveFileExW(fileSystemPath(from).c_str(), fileSystemPath(to).c_str(), flags)) return ERROR_SUCCESS;
     return GetLastError();
 }
 
@@ -19,11 +19,11 @@ uint32_t ensureFolder(const std::string& path) {
 }
 
 uint32_t createNewFolder(const std::string& path) {
-    return CreateDirectoryW(utf8ToWide(path).c_str(), nullptr) ? ERROR_SUCCESS : GetLastError();
+    return CreateDirectoryW(fileSystemPath(path).c_str(), nullptr) ? ERROR_SUCCESS : GetLastError();
 }
 
 uint32_t removeEmptyFolder(const std::string& path) {
-    return RemoveDirectoryW(utf8ToWide(path).c_str()) ? ERROR_SUCCESS : GetLastError();
+    return RemoveDirectoryW(fileSystemPath(path).c_str()) ? ERROR_SUCCESS : GetLastError();
 }
 
 }  // namespace swiftsetup

@@ -15,10 +15,17 @@ inline constexpr uint32_t kAttributeReparsePoint = 0x400;
 struct DirectoryEntry {
     std::string name;  // as listed, without a folder
     uint32_t attributes = 0;
+    uint32_t reparseTag = 0;  // the kind of reparse point, when it is one (path_forms.h, isLinkTag)
 };
 
-// The entries of a folder, "." and ".." among them; empty when it cannot be listed.
-[[nodiscard]] std::vector<DirectoryEntry> listFolder(const std::string& folder);
+// A folder's entries, "." and ".." among them, or why it could not be listed: the system's error
+// (0 when the whole folder was listed).
+struct FolderListing {
+    std::vector<DirectoryEntry> entries;
+    uint32_t error = 0;
+};
+
+[[nodiscard]] FolderListing listFolder(const std::string& folder);
 
 // The folder exists and holds nothing but "." and "..".
 [[nodiscard]] bool isEmptyFolder(const std::string& folder);

@@ -4,6 +4,8 @@
 #include <tlhelp32.h>
 
 #include "platform/account.h"
+#include "platform/lock_rules.h"
+#include "platform/text_conversion.h"
 #include "text/digits.h"
 
 namespace swiftsetup {
@@ -48,6 +50,41 @@ DWORD liveParentProcessId() {
     unsigned long long parentStart = 0, ownStart = 0;
     if (!process || !creationTime(process.get(), parentStart) || !creationTime(GetCurrentProcess(), ownStart)) return 0;
     return parentStart <= ownStart ? parent : 0;
+}
+
+// The security the lock's names and marks are made with: the user's own runs, elevated or not,
+// may open and wait for them, and so may the system; nobody else. An elevated run's objects would
+// otherwise carry its token's default security and its high integrity level, which shut out the
+// same user's ordinary runs. Where the system cannot read such a description, the default.
+class OwnSecurity {
+public:
+    explicit OwnSecurity(const std::wstring& sid) {
+        if (sid.empty()) return;
+        const std::wstring access = L"D:(A;;GA;;;" + sid + L")(A;;GA;;;SY)";
+        for (const std::wstring& text : {access + L"S:(ML;;NW;;;ME)", access}) {
+            void* descriptor = nullptr;
+            if (ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
+                descriptor_.reset(descriptor);
+                attributes_.nLength = sizeof(attributes_);
+                attributes_.lpSecurityDescriptor = descriptor;
+                attributes_.bInheritHandle = FALSE;
+                return;
+            }
+        }
+    }
+    const void* attributes() const { return descriptor_ ? &attributes_ : nullptr; }
+
+private:
+    LocalMemory descriptor_;
+    SECURITY_ATTRIBUTES attributes_{};
+};
+
+// Makes or opens one name of the lock, asking only for what waiting for it and releasing it take.
+LockNameState makeMutex(const std::wstring& name, const OwnSecurity& security, UniqueHandle& mutex) {
+    auto* attributes = static_cast<SECURITY_ATTRIBUTES*>(const_cast<void*>(security.attributes()));
+    mutex.reset(CreateMutexExW(attributes, name.c_str(), 0, SYNCHRONIZE | MUTEX_MODIFY_STATE));
+    if (mutex) return LockNameState::Usable;
+    return GetLastError() == ERROR_ACCESS_DENIED ? LockNameState::Denied : LockNameState::Failed;
 }
 
 // A mark's name is short: a longer value is nobody's mark.
@@ -109,39 +146,70 @@ InstanceLock::Waited InstanceLock::takeMutexes() {
     }
 }
 
-bool InstanceLock::acquire(const wchar_t* name, const wchar_t* runVariable) {
+InstanceLock::Outcome InstanceLock::acquire(const wchar_t* name, const wchar_t* runVariable, uint64_t patienceMs,
+                                            const std::function<void()>& waitingForDenied) {
     name_ = name;
     runVariable_ = runVariable;
     // Read once and taken out of this program's environment: what it starts inherits a mark only
     // when handed one (handDown), never by accident (the application it starts last).
     inheritedMark_ = environmentVariable(runVariable_);
     SetEnvironmentVariableW(runVariable_.c_str(), nullptr);
-    if (belongsToRun()) return true;
+    if (belongsToRun()) return Outcome::BelongsToRun;
 
     // Per user, because the installation and its registration are the user's, whichever session
     // runs the installer; and per session as well, the lock of earlier builds.
     const std::wstring sid = accountSid();
-    if (!sid.empty()) userMutex_.reset(CreateMutexW(nullptr, FALSE, (L"Global\\" + name_ + L" " + sid).c_str()));
-    sessionMutex_.reset(CreateMutexW(nullptr, FALSE, (L"Local\\" + name_).c_str()));
-    if (!userMutex_ && !sessionMutex_) return false;
-    const Waited waited = takeMutexes();
-    if (waited != Waited::Held) {
-        userMutex_.reset();
-        sessionMutex_.reset();
-        return waited == Waited::BelongsToRun;
+    const std::wstring userName = sid.empty() ? std::wstring() : L"Global\\" + name_ + L" " + sid;
+    const std::wstring sessionName = L"Local\\" + name_;
+    const OwnSecurity security(sid);
+    uint64_t deniedSince = 0;
+    for (;;) {
+        const LockNameState user = userName.empty() ? LockNameState::Failed : makeMutex(userName, security, userMutex_);
+        const LockNameState session = makeMutex(sessionName, security, sessionMutex_);
+        const bool denied = user == LockNameState::Denied || session == LockNameState::Denied;
+        const uint64_t now = GetTickCount64();
+        if (!denied) {
+            deniedSince = 0;
+        } else if (deniedSince == 0) {
+            deniedSince = now;
+            deniedName_ = user == LockNameState::Denied ? userName : sessionName;
+            if (waitingForDenied) waitingForDenied();
+        }
+        const LockStep step = decideLockStep(user, session, denied ? now - deniedSince : 0, patienceMs);
+        if (step == LockStep::GoOnUnguarded) return Outcome::Unguarded;
+        if (step != LockStep::WaitForHolders) {
+            userMutex_.reset();
+            sessionMutex_.reset();
+            if (step == LockStep::GiveUp) return Outcome::GaveUp;
+            Sleep(kLookAgainMs);
+            if (belongsToRun()) return Outcome::BelongsToRun;
+            continue;
+        }
+        const Waited waited = takeMutexes();
+        if (waited != Waited::Held) {
+            userMutex_.reset();
+            sessionMutex_.reset();
+            return waited == Waited::BelongsToRun ? Outcome::BelongsToRun : Outcome::Unguarded;
+        }
+        owned_ = true;
+        markTheRun(security.attributes());
+        return Outcome::Held;
     }
-    owned_ = true;
+}
 
+void InstanceLock::markTheRun(const void* security) {
     // The marks: one for the children of earlier builds, one with a name no later process can
     // come by without being handed it (this process's identifier and its start time).
+    auto* attributes = static_cast<SECURITY_ATTRIBUTES*>(const_cast<void*>(security));
     const DWORD self = GetCurrentProcessId();
-    holderMark_.reset(CreateEventW(nullptr, TRUE, FALSE, holderMarkName(name_, self).c_str()));
+    holderMark_.reset(CreateEventW(attributes, TRUE, FALSE, holderMarkName(name_, self).c_str()));
     unsigned long long started = 0;
     creationTime(GetCurrentProcess(), started);
     runMark_ = L"Local\\" + name_ + L" run " + digits(self) + L"." + digits(started, 16);
-    runMarkEvent_.reset(CreateEventW(nullptr, TRUE, FALSE, runMark_.c_str()));
+    runMarkEvent_.reset(CreateEventW(attributes, TRUE, FALSE, runMark_.c_str()));
     if (!runMarkEvent_) runMark_.clear();
-    return true;
 }
+
+std::string InstanceLock::deniedName() const { return wideToUtf8(deniedName_.c_str(), -1); }
 
 }  // namespace swiftsetup

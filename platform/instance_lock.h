@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/handles.h"
@@ -30,9 +32,22 @@ public:
     // started before the child, so a process that took over a parent's ended process identifier is
     // never mistaken for it. Both are looked at again while waiting.
     //
-    // A holder that ended without releasing the lock leaves it to the next. False when the lock
-    // cannot be made at all; the run then goes on unguarded rather than not at all.
-    [[nodiscard]] bool acquire(const wchar_t* name, const wchar_t* runVariable);
+    // A holder that ended without releasing the lock leaves it to the next. The names are made
+    // with a security of their own that lets the user's own runs, elevated or not, open and wait
+    // for them. A name that exists but may not be opened (an elevated run of an earlier build, or
+    // a name another user took) is held as well: it is looked at again every second until it goes,
+    // after waitingForDenied is called once, or until patienceMs (0: no limit) have passed.
+    enum class Outcome {
+        Held,          // this program holds the lock
+        BelongsToRun,  // it is part of a holder's run, and goes on at once
+        Unguarded,     // no name of the lock can be made at all: the run goes on rather than not at all
+        GaveUp,        // a name that may not be opened was held beyond patienceMs
+    };
+    [[nodiscard]] Outcome acquire(const wchar_t* name, const wchar_t* runVariable, uint64_t patienceMs,
+                                  const std::function<void()>& waitingForDenied);
+
+    // The name found held by a run this program may not open, for the log; empty when none was.
+    [[nodiscard]] std::string deniedName() const;
 
     // For as long as it lives, programs that this one starts inherit the mark of the run it
     // belongs to (nothing when it holds no lock).
@@ -50,12 +65,13 @@ public:
 
     // True when this program took the lock itself, rather than going on as part of a holder's run
     // (the earlier uninstaller that an install runs) or unguarded.
-    bool heldHere() const { return owned_; }
+    [[nodiscard]] bool heldHere() const { return owned_; }
 
 private:
     enum class Waited { Held, BelongsToRun, Failed };
     bool belongsToRun();
     Waited takeMutexes();
+    void markTheRun(const void* security);
 
     std::wstring name_;
     std::wstring runVariable_;
@@ -65,6 +81,7 @@ private:
     UniqueHandle sessionMutex_; // per session, the one earlier builds take
     UniqueHandle runMarkEvent_;
     UniqueHandle holderMark_;   // the mark earlier builds' children look for
+    std::wstring deniedName_;
     bool owned_ = false;
 };
 

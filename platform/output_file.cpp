@@ -72,14 +72,4 @@ uint32_t OutputFile::write(const uint8_t* bytes, size_t length) {
 
 uint32_t OutputFile::finish(bool flush) { return flushAndClose(std::move(file_), flush); }
 
-uint32_t flushToDisk(const std::string& path) {
-    // Flushing needs write access; sharing everything keeps out of the way of a virus scanner
-    // that is reading the fresh file.
-    UniqueHandle file(CreateFileW(utf8ToWide(path).c_str(), GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return GetLastError();
-    return flushAndClose(std::move(file), true);
-}
-
 }  // namespace swiftsetup

@@ -41,8 +41,4 @@ private:
     uint32_t error_ = 0;
 };
 
-// The same end for a file already written and closed, opened again by its path, so that a power
-// cut from now on finds it whole.
-[[nodiscard]] uint32_t flushToDisk(const std::string& path);
-
 }  // namespace swiftsetup

@@ -10,7 +10,7 @@
 namespace swiftsetup {
 
 uint32_t writeNewFile(const std::string& path, const std::string& text, bool hidden) {
-    UniqueHandle file(CreateFileW(utf8ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    UniqueHandle file(CreateFileW(fileSystemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   hidden ? FILE_ATTRIBUTE_HIDDEN : FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return GetLastError();
     DWORD written = 0;
@@ -20,7 +20,7 @@ uint32_t writeNewFile(const std::string& path, const std::string& text, bool hid
 }
 
 std::optional<std::string> readFileStart(const std::string& path, uint32_t maxBytes) {
-    UniqueHandle file(CreateFileW(utf8ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    UniqueHandle file(CreateFileW(fileSystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file) return std::nullopt;
     std::vector<char> text(maxBytes);
@@ -30,7 +30,7 @@ std::optional<std::string> readFileStart(const std::string& path, uint32_t maxBy
 }
 
 uint32_t deleteFile(const std::string& path) {
-    const WideBuffer wide = utf8ToWide(path);
+    const WideBuffer wide = fileSystemPath(path);
     SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
     return DeleteFileW(wide.c_str()) ? ERROR_SUCCESS : GetLastError();
 }

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "platform/handles.h"
+#include "platform/path_forms.h"
 
 namespace swiftsetup {
 
@@ -20,6 +20,8 @@ WideBuffer utf8ToWide(const std::string& text) {
     units.push_back(L'\0');
     return WideBuffer(std::move(units));
 }
+
+WideBuffer fileSystemPath(const std::string& path) { return utf8ToWide(extendedLengthPath(path)); }
 
 std::string wideToUtf8(const wchar_t* text, int32_t count) {
     const int needed = WideCharToMultiByte(CP_UTF8, 0, text, count, nullptr, 0, nullptr, nullptr);

@@ -31,6 +31,10 @@ private:
 // The whole string, embedded NULs included; a NUL-only buffer for empty or refused input.
 [[nodiscard]] WideBuffer utf8ToWide(const std::string& text);
 
+// A path of the file system as a tree operation hands it to Windows: in the form that lifts the
+// limit of 260 units where the path can take it (platform/path_forms.h).
+[[nodiscard]] WideBuffer fileSystemPath(const std::string& path);
+
 // count units, or -1 for a NUL-terminated text (the terminator is then left out).
 [[nodiscard]] std::string wideToUtf8(const wchar_t* text, int32_t count);
 

@@ -34,6 +34,8 @@ constexpr CatalogueEntry kDanish[kCatalogueSize] = {
     {"#uninstaller_remove_error_title", "Lexmora - Afinstallation"},
     {"#installer_log_error_message", "Loggen kan ikke skrives.\r\n\r\n"},
     {"#installer_system_account_message", "Lexmora installeres for den bruger, der kører installationsprogrammet, og systemkontoen er ikke en bruger. Kør det som den bruger, der skal bruge Lexmora."},
+    {"#installer_status_waiting_for_lock", "Venter på, at en anden installation af Lexmora bliver færdig..."},
+    {"#installer_folder_link_unsupported", "Installationsmappen er et link til et netværksdrev. Lexmora kan kun installeres i en mappe på denne computer. Fjern linket, eller lad det pege på en mappe på denne computer."},
 };
 
 constexpr CatalogueEntry kGerman[kCatalogueSize] = {
@@ -62,6 +64,8 @@ constexpr CatalogueEntry kGerman[kCatalogueSize] = {
     {"#uninstaller_remove_error_title", "Lexmora - Deinstallation"},
     {"#installer_log_error_message", "Das Protokoll kann nicht geschrieben werden.\r\n\r\n"},
     {"#installer_system_account_message", "Lexmora wird für den Benutzer installiert, der dieses Installationsprogramm ausführt, und das Systemkonto ist kein Benutzer. Führen Sie es als der Benutzer aus, der Lexmora verwenden wird."},
+    {"#installer_status_waiting_for_lock", "Es wird gewartet, bis eine andere Installation von Lexmora beendet ist..."},
+    {"#installer_folder_link_unsupported", "Der Installationsordner ist ein Verweis auf ein Netzlaufwerk. Lexmora kann nur in einen Ordner auf diesem Computer installiert werden. Entfernen Sie den Verweis, oder lassen Sie ihn auf einen Ordner auf diesem Computer zeigen."},
 };
 
 constexpr CatalogueEntry kEnglish[kCatalogueSize] = {
@@ -90,6 +94,8 @@ constexpr CatalogueEntry kEnglish[kCatalogueSize] = {
     {"#uninstaller_remove_error_title", "Lexmora Uninstaller"},
     {"#installer_log_error_message", "The log cannot be written.\r\n\r\n"},
     {"#installer_system_account_message", "Lexmora is installed for the user who runs this installer, and the system account is no user. Run it as the user who will use Lexmora."},
+    {"#installer_status_waiting_for_lock", "Waiting for another installation of Lexmora to finish..."},
+    {"#installer_folder_link_unsupported", "The installation folder is a link to a network drive. Lexmora can only be installed in a folder on this computer. Remove the link, or make it lead to a folder on this computer."},
 };
 
 constexpr uint32_t kLangDanish = 0x06;

@@ -6,7 +6,9 @@ const char* stepName(Step step) {
     switch (step) {
         case Step::LogFile: return "log file";
         case Step::Account: return "account";
+        case Step::Lock: return "lock";
         case Step::LocalAppData: return "local application data";
+        case Step::InstallationFolder: return "installation folder";
         case Step::PayloadCheck: return "payload check";
         case Step::DriveSpace: return "drive space";
         case Step::Staging: return "staging folder";

@@ -16,7 +16,9 @@ namespace swiftsetup {
 enum class Step : uint8_t {
     LogFile,            // the log asked for cannot be written
     Account,            // the run's account has no user (the system account)
+    Lock,               // another run held the lock, and this run could not wait for it any longer
     LocalAppData,       // no local application data folder
+    InstallationFolder, // the installation folder is a link the install cannot follow
     PayloadCheck,       // the payload's framing or digest, or it did not load
     DriveSpace,         // the drive cannot hold the new version beside the earlier one
     Staging,            // the staging folder cannot be made

@@ -7,6 +7,7 @@
 #include "install/installer.h"
 #include "platform/dll_hardening.h"
 #include "platform/handles.h"
+#include "platform/system_function.h"
 #include "platform/window_text.h"
 
 namespace swiftsetup {
@@ -23,9 +24,7 @@ constexpr int kIconId = 256;
 void initCommonControls() {
     HMODULE comctl = loadSystemLibrary(L"comctl32.dll");
     if (comctl == nullptr) return;
-    using InitFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-    auto init = reinterpret_cast<InitFunction>(
-        reinterpret_cast<void*>(GetProcAddress(comctl, "InitCommonControlsEx")));
+    auto* init = systemFunction<decltype(::InitCommonControlsEx)>(comctl, "InitCommonControlsEx");
     if (init == nullptr) return;
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
     init(&controls);

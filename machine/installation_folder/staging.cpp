@@ -3,7 +3,6 @@
 #include "machine/product.h"
 #include "platform/clock.h"
 #include "platform/file_facts.h"
-#include "platform/output_file.h"
 #include "platform/system_errors.h"
 #include "text/digits.h"
 
@@ -21,12 +20,9 @@ std::optional<Failure> unpackPayload(PayloadExtractor& payload, const std::strin
 std::optional<Failure> copyUninstaller(const std::string& ownFile, uint64_t ownSize, const std::string& staging,
                                        const CopyProgress& progress, const Note& note) {
     const std::string uninstallerPath = staging + product::kUninstallerFile;
-    uint32_t error = copyFile(ownFile, uninstallerPath, progress);
-    if (error == error::kSuccess && fileSize(uninstallerPath) != ownSize) {
-        error = error::kDiskFull;  // what cuts a copy short that reports success
-    } else if (error == error::kSuccess) {
-        error = flushToDisk(uninstallerPath);
-    }
+    uint32_t error = copyFileToDisk(ownFile, uninstallerPath, progress);
+    // The program as it started: a copy of another size is no copy of it.
+    if (error == error::kSuccess && fileSize(uninstallerPath) != ownSize) error = error::kDiskFull;
     if (error != error::kSuccess) return Failure{Step::UninstallerCopy, error, uninstallerPath};
     note("uninstaller copied and flushed: " + uninstallerPath + ", " + digitsOf(ownSize) + " bytes");
     return std::nullopt;

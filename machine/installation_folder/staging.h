@@ -20,9 +20,9 @@ namespace swiftsetup {
 [[nodiscard]] std::optional<Failure> unpackPayload(PayloadExtractor& payload, const std::string& staging,
                                                    uint64_t ownSize, const ProgressReport& progress, const Note& note);
 
-// This program becomes the uninstaller: copied into the staging folder, checked for its size and
-// flushed to the disk. A copy cut short (a drive filled up meanwhile) would be a program that
-// cannot start: it counts as a failed write, and it is not flushed.
+// This program becomes the uninstaller: copied into the staging folder and flushed to the disk
+// through the one handle that wrote it, then checked for its size. A copy cut short (a drive
+// filled up meanwhile) would be a program that cannot start: it counts as a full disk.
 [[nodiscard]] std::optional<Failure> copyUninstaller(const std::string& ownFile, uint64_t ownSize,
                                                      const std::string& staging, const CopyProgress& progress,
                                                      const Note& note);

@@ -27,6 +27,8 @@ uint32_t moveAside(AsideFolder& aside, const std::string& entry) {
 std::optional<Failure> mergeInto(const std::string& staged, const std::string& installFolder, AsideFolder& aside,
                                  std::set<std::string>& placed) {
     const TreeListing listing = listTreeOnDisk(staged);
+    // A staged folder that cannot be listed whole would be moved in with less than the new version.
+    if (!listing.unlisted.empty()) return Failure{Step::Switch, listing.unlisted.front().error, listing.unlisted.front().path};
     const uint64_t deadline = tickCount() + kHoldWaitMs;
     // Folders outermost first, so that each file finds its folder.
     for (auto folder = listing.folders.rbegin(); folder != listing.folders.rend(); ++folder) {

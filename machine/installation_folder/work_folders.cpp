@@ -22,24 +22,38 @@ namespace {
 constexpr int kNameAttempts = 16;
 constexpr uint32_t kLongestMarker = 256;
 
-RegistryKey records(KeyAccess access) { return currentUser().open(product::kWorkFoldersKey, access); }
+// The records, where this build keeps them or where earlier builds did.
+struct RecordPlace {
+    const char* key;
+    const char* parent;
+};
+constexpr RecordPlace kRecords{product::kWorkFoldersKey, product::kWorkFoldersParentKey};
+constexpr RecordPlace kRoamingRecords{product::kRoamingWorkFoldersKey, product::kRoamingWorkFoldersParentKey};
 
 // The record goes with its folder; the key goes with its last record, and its parent (ours
 // alone) with it. What cannot go now (a record already gone is as good) is left for a later run.
-void dropRecord(const std::string& path) {
-    const RegistryKey key = records(KeyAccess::ReadWrite);
+void dropRecord(const std::string& path, const RecordPlace& place = kRecords) {
+    const RegistryKey key = currentUser().open(place.key, KeyAccess::ReadWrite);
     (void)key.deleteValue(path);
     if (!key.isValid() || !key.valueNames().empty()) return;
-    (void)currentUser().deleteSubKey(product::kWorkFoldersKey);
-    (void)currentUser().deleteSubKey(product::kWorkFoldersParentKey);
+    (void)currentUser().deleteSubKey(place.key);
+    (void)currentUser().deleteSubKey(place.parent);
 }
 
 // Deletes the folder as far as it can now; the record goes once nothing is left.
-bool removeWithRecord(const std::string& path) {
+bool removeWithRecord(const std::string& path, const RecordPlace& place = kRecords) {
     (void)removeTreeAsFarAsPossible(path);  // what stays is looked for below
     if (entryExists(path)) return false;
-    dropRecord(path);
+    dropRecord(path, place);
     return true;
+}
+
+// The records of one place: path and token.
+std::vector<std::pair<std::string, std::string>> recordsAt(const RecordPlace& place) {
+    std::vector<std::pair<std::string, std::string>> recorded;
+    const RegistryKey key = currentUser().open(place.key, KeyAccess::Read);
+    for (const std::string& path : key.valueNames()) recorded.emplace_back(path, key.queryString(path));
+    return recorded;
 }
 
 // A fresh token, and a tag for the folder's name from the same random bytes.
@@ -172,23 +186,25 @@ std::string AsideFolder::nextName() {
 
 LeftoverWorkFolders removeLeftoverWorkFolders() {
     LeftoverWorkFolders leftovers;
-    std::vector<std::pair<std::string, std::string>> recorded;  // path, token
-    {
-        const RegistryKey key = records(KeyAccess::Read);
-        for (const std::string& path : key.valueNames()) recorded.emplace_back(path, key.queryString(path));
-    }
-    for (const auto& [path, token] : recorded) {
-        const WorkFolderFacts facts = factsAbout(path, token);
-        if (judgeWorkFolder(facts) == WorkFolderVerdict::Remove) {
-            if (removeWithRecord(path)) {
-                leftovers.removed.push_back(path);
-            } else {
+    for (const RecordPlace* place : {&kRecords, &kRoamingRecords}) {
+        for (const auto& [path, token] : recordsAt(*place)) {
+            const WorkFolderFacts facts = factsAbout(path, token);
+            if (judgeWorkFolder(facts) == WorkFolderVerdict::Remove) {
+                if (removeWithRecord(path, *place)) {
+                    leftovers.removed.push_back(path);
+                    continue;
+                }
                 leftovers.kept.push_back(path);  // next time
+                // A record of an earlier build's moves to where the profile does not roam.
+                if (place == &kRoamingRecords &&
+                    currentUser().create(product::kWorkFoldersKey, KeyAccess::Write).setString(path, token)) {
+                    dropRecord(path, *place);
+                }
+                continue;
             }
-            continue;
+            if (facts.isFolder || facts.isLink) leftovers.notOurs.push_back(path);
+            dropRecord(path, *place);
         }
-        if (facts.isFolder || facts.isLink) leftovers.notOurs.push_back(path);
-        dropRecord(path);
     }
     return leftovers;
 }

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/machine/unix_links.h"
 #include "tests/support/dialog_driver.h"
 #include "tests/support/product_state.h"
 #include "tests/support/test_support.h"
@@ -32,6 +33,19 @@ std::wstring sampleTree() {
     std::wstring path = L"Z:" + std::wstring(unixPath);
     for (wchar_t& c : path) c = c == L'/' ? L'\\' : c;
     return path;
+}
+
+// The names in a folder, "." and ".." left out.
+std::vector<std::wstring> entriesOf(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (std::wstring(found.cFileName) != L"." && std::wstring(found.cFileName) != L"..") names.push_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
 }
 
 std::set<std::wstring> fileSet(const std::wstring& root) {
@@ -112,6 +126,10 @@ bool nothingOfTheNewVersion() {
     return !fileExists(paths.uninstaller) && !keyExists(kUninstallKey) && runValuesFor(paths.program).empty() &&
            !folderExists(paths.shortcutFolder) && processesInFolder(paths.installFolder).empty();
 }
+
+const std::wstring kWorkFolderRecordsParent = L"Software\\Classes\\Local Settings\\Software\\Kelvora\\Lexmora 3 Setup";
+const std::wstring kWorkFolderRecords = kWorkFolderRecordsParent + L"\\Work folders";
+const std::wstring kRoamingRecords = L"Software\\Kelvora\\Lexmora 3 Setup\\Work folders";
 
 class QuietInstall : public ::testing::Test {
 protected:
@@ -288,9 +306,22 @@ TEST_F(QuietInstall, TheRegisteredUninstallerRemovesEverythingButItself) {
     ASSERT_NE(waitForWindow(L"LexmoraSampleWindow", 0, 20000), nullptr);
     ASSERT_EQ(processesInFolder(paths.installFolder).size(), 2u);
 
+    // A file of the user's whose path is longer than 260 units: all of it goes, or nothing does.
+    std::wstring deep = L"\\\\?\\" + paths.installFolder;
+    for (int level = 0; level < 12; ++level) {
+        deep += L"\\a folder of the user's with a long name";
+        ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+    }
+    ASSERT_GT(deep.size(), 300u);
+    ASSERT_TRUE(writeFile(deep + L"\\notes.txt", "the user's"));
+
     // As a later installer runs it: the registered command with " /quiet".
     const std::wstring command = readString(kUninstallKey, L"UninstallString").value_or(L"");
-    ASSERT_EQ(runAndWait(command + L" /quiet", 60000), 0u);
+    if (runAndWait(command + L" /quiet", 60000) != 0u) {
+        EXPECT_TRUE(fileExists(deep + L"\\notes.txt") && fileExists(paths.program) && keyExists(kUninstallKey))
+            << "a failed uninstall deletes nothing";
+        return;
+    }
 
     EXPECT_EQ(chat.exitCode(0), 0u) << "ended by the uninstaller";
     EXPECT_TRUE(processesInFolder(paths.installFolder).empty());
@@ -560,6 +591,13 @@ TEST_F(QuietInstall, ARunCutOffPartWayIsFinishedByTheNextOne) {
         } else {
             TerminateProcess(run.handle(), 1);
             EXPECT_TRUE(run.exitCode(10000).has_value());
+            // Recorded where the profile does not roam: the folder it names does not roam either.
+            EXPECT_EQ(readValues(kWorkFolderRecords).size(), 1u);
+            if (cut == Cut::EndedWhileUnpacking) {
+                // As an earlier build recorded it, in the roaming part: read there, and removed all the same.
+                for (const auto& [name, value] : readValues(kWorkFolderRecords)) writeValue(kRoamingRecords, name, value.asString());
+                deleteKeyTree(kWorkFolderRecordsParent);
+            }
         }
         if (uninstall) {
             EXPECT_EQ(readValues(kUninstallKey), before.entry) << "the entry stays until everything else is gone";
@@ -570,6 +608,7 @@ TEST_F(QuietInstall, ARunCutOffPartWayIsFinishedByTheNextOne) {
 
         ASSERT_EQ(runAndWait(command, 120000), 0u) << "the same command again";
         EXPECT_EQ(workFoldersBeside(small), std::vector<std::wstring>{}) << "nothing is left beside the installation folder";
+        EXPECT_FALSE(keyExists(kWorkFolderRecordsParent));
         EXPECT_FALSE(keyExists(L"Software\\Kelvora\\Lexmora 3 Setup"));
         std::set<std::wstring> installed = fileSet(small.installFolder);
         EXPECT_EQ(installed.erase(L"uninstall.exe"), 1u);
@@ -629,6 +668,53 @@ TEST_F(QuietInstall, TheLogGoesWhereItIsAskedForOrTheRunStops) {
     EXPECT_FALSE(folderExists(L"C:\\no such folder"));
     EXPECT_FALSE(folderExists(paths.installFolder));
     EXPECT_TRUE(nothingOfTheNewVersion());
+}
+
+// The user moved the installation folder to another drive and left a link of its name (a junction
+// on Windows; here a link of the host that Wine shows the same way). A fresh install and an upgrade
+// both put the files where the link leads, stage beside them there, and keep the link a link.
+TEST_F(QuietInstall, ALinkedInstallationFolderKeepsItsFilesWhereTheLinkLeads) {
+    const std::wstring moved = L"S:\\Moved", target = moved + L"\\Lexmora 3";
+    ASSERT_TRUE(CreateDirectoryW(moved.c_str(), nullptr) && CreateDirectoryW(target.c_str(), nullptr));
+    CreateDirectoryW(paths.installFolder.substr(0, paths.installFolder.rfind(L'\\')).c_str(), nullptr);
+    ASSERT_TRUE(removaltest::makeFolderLink(paths.installFolder, target));
+    for (const std::wstring& installer : {besideModule(L"test-installer-first.exe"), installerUnderTest()}) {
+        SCOPED_TRACE(narrow(installer));
+        EXPECT_EQ(runInstaller(installer), 0u);
+        endProcessesInFolder(paths.installFolder);
+        endProcessesInFolder(target);
+        EXPECT_NE(GetFileAttributesW(paths.installFolder.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << "still a link";
+        EXPECT_TRUE(fileExists(target + L"\\uninstall.exe")) << "the files are where the link leads";
+        EXPECT_EQ(entriesOf(moved), std::vector<std::wstring>{L"Lexmora 3"}) << "nothing staged beside them is left";
+        EXPECT_EQ(workFoldersBeside(paths), std::vector<std::wstring>{});
+        EXPECT_EQ(readString(kUninstallKey, L"InstallLocation").value_or(L""), paths.installFolder);
+    }
+    std::set<std::wstring> installed = fileSet(target);
+    EXPECT_EQ(installed.erase(L"uninstall.exe"), 1u);
+    EXPECT_EQ(installed, fileSet(sampleTree())) << "the upgrade left nothing of the earlier version";
+    removaltest::removeFolderLink(paths.installFolder);
+    deleteTree(moved);
+}
+
+// Another account's run holds both names of the lock, made so that this user may not open them
+// (an elevated run of an earlier build does that). The install waits for it, saying so, and
+// completes once that run ends; it never runs beside it.
+TEST_F(QuietInstall, ALockThisUserMayNotOpenIsWaitedFor) {
+    TemporaryFolder work;
+    RunningProgram holder(L"\"" + besideModule(L"hold_lock_names.exe") + L"\" \"" + (work / L"ready") + L"\" 6000");
+    for (int i = 0; i < 100 && !fileExists(work / L"ready"); ++i) Sleep(50);
+    ASSERT_TRUE(fileExists(work / L"ready")) << "the names are held";
+
+    RunningProgram install(L"\"" + installerUnderTest() + L"\" /quiet \"/log=" + (work / L"run.log") + L"\"");
+    Sleep(3000);
+    EXPECT_TRUE(install.running()) << "waiting";
+    EXPECT_FALSE(fileExists(paths.uninstaller)) << "nothing installed meanwhile";
+    EXPECT_EQ(holder.exitCode(20000), 0u);
+    EXPECT_EQ(install.exitCode(120000), 0u);
+    EXPECT_TRUE(fileExists(paths.uninstaller));
+    const std::string log = readFile(work / L"run.log").value_or("");
+    EXPECT_NE(log.find("lock: held by a run this program may not open"), std::string::npos) << log;
+    EXPECT_EQ(log.find("unguarded"), std::string::npos) << log;
 }
 
 }  // namespace

@@ -13,17 +13,22 @@ namespace {
 constexpr uint32_t kFile = 0x20;
 constexpr uint32_t kFolder = kAttributeDirectory;
 constexpr uint32_t kLink = kAttributeDirectory | kAttributeReparsePoint;
+constexpr uint32_t kFileNotFound = 2, kPathNotFound = 3, kAccessDenied = 5;
 
-// A made-up file system: folder path -> its entries. Folders not in the map cannot be listed.
+// A made-up file system: folder path -> its entries. Folders not in the map are not there, unless
+// they have an error of their own.
 struct FakeTree {
     std::map<std::string, std::vector<DirectoryEntry>> folders;
+    std::map<std::string, uint32_t> errors;
     std::vector<std::string> listed;
 
     FolderLister lister() {
         return [this](const std::string& folder) {
             listed.push_back(folder);
             const auto found = folders.find(folder);
-            return found == folders.end() ? std::vector<DirectoryEntry>{} : found->second;
+            if (found != folders.end()) return FolderListing{found->second, 0};
+            const auto error = errors.find(folder);
+            return FolderListing{{}, error == errors.end() ? kPathNotFound : error->second};
         };
     }
 };
@@ -59,18 +64,42 @@ TEST(TreeListing, OnlyTheExactDotNamesAreSkipped) {
 
 TEST(TreeListing, LinksToFoldersAreRemovedButNeverEntered) {
     FakeTree tree;
-    tree.folders["R"] = {{"link", kLink}, {"sub", kFolder}, {"f", kFile}};
-    tree.folders["R\\sub"] = {{"inner-link", kLink}};
+    // Junction, symbolic link, and a reparse point of no known kind (as Wine lists its links);
+    // a folder of files kept in the cloud is no link, and is listed like any other.
+    tree.folders["R"] = {{"junction", kLink, 0xA0000003}, {"sub", kFolder}, {"f", kFile}, {"cloud", kLink, 0x9000001A}};
+    tree.folders["R\\sub"] = {{"symlink", kLink, 0xA000000C}, {"unknown", kLink, 0}};
+    tree.folders["R\\cloud"] = {{"synced.doc", kFile | kAttributeReparsePoint, 0x9000001A}};
     // What the links point to: listing them would reach these files.
-    tree.folders["R\\link"] = {{"precious.doc", kFile}};
-    tree.folders["R\\sub\\inner-link"] = {{"precious.jpg", kFile}};
+    tree.folders["R\\junction"] = {{"precious.doc", kFile}};
+    tree.folders["R\\sub\\symlink"] = {{"precious.jpg", kFile}};
+    tree.folders["R\\sub\\unknown"] = {{"precious.txt", kFile}};
 
     const TreeListing listing = listTree("R", false, tree.lister());
 
-    EXPECT_EQ(tree.listed, (Paths{"R", "R\\sub"}));
-    EXPECT_EQ(listing.files, (Paths{"R\\f"}));
-    EXPECT_EQ(listing.folders, (Paths{"R\\sub\\inner-link", "R\\sub", "R\\link", "R"}))
+    EXPECT_EQ(tree.listed, (Paths{"R", "R\\sub", "R\\cloud"}));
+    EXPECT_EQ(listing.files, (Paths{"R\\cloud\\synced.doc", "R\\f"}));
+    EXPECT_EQ(listing.folders, (Paths{"R\\sub\\unknown", "R\\sub\\symlink", "R\\cloud", "R\\sub", "R\\junction", "R"}))
         << "each link goes before the folder that holds it";
+}
+
+// A folder that cannot be listed is never taken for an empty one; a root that is not there is.
+// "Path not found" for a folder found in a listing means its path cannot be read, not that it went.
+TEST(TreeListing, FoldersThatCannotBeListedAreNamedAndGoneMeansFileNotFound) {
+    FakeTree tree;
+    tree.folders["R"] = {{"denied", kFolder}, {"too long", kFolder}, {"went", kFolder}};
+    tree.errors["R\\denied"] = kAccessDenied;
+    tree.errors["R\\too long"] = kPathNotFound;
+    tree.errors["R\\went"] = kFileNotFound;
+    const TreeListing listing = listTree("R", false, tree.lister());
+    ASSERT_EQ(listing.unlisted.size(), 2u);
+    EXPECT_EQ(listing.unlisted[0].path, "R\\denied");
+    EXPECT_EQ(listing.unlisted[0].error, kAccessDenied);
+    EXPECT_EQ(listing.unlisted[1].path, "R\\too long");
+    EXPECT_TRUE(listTree("missing", false, tree.lister()).unlisted.empty());
+    EXPECT_TRUE(isGoneEntry(kFileNotFound, true));
+    EXPECT_FALSE(isGoneEntry(kPathNotFound, true));
+    EXPECT_TRUE(isGoneEntry(kPathNotFound, false)) << "a shortcut whose folder is not there";
+    EXPECT_FALSE(isGoneEntry(kAccessDenied, false));
 }
 
 TEST(TreeListing, ALinkAsRootIsRemovedAlone) {

@@ -92,6 +92,8 @@ def check_manifest(program):
         check((e.get("uiAccess") or "").lower() == "false", "uiAccess must be false")
     ids = [e.get("Id", "").lower() for e in root.iter() if e.tag.endswith("supportedOS")]
     check(sorted(ids) == sorted(SUPPORTED_OS), f"supportedOS identifiers {ids}, expected Vista to 10")
+    aware = [e.text for e in root.iter() if e.tag.endswith("longPathAware")]
+    check(aware == ["true"], f"longPathAware {aware}, expected true once")
     text = raw.decode("utf-8", "replace")
     check("Microsoft.Windows.Common-Controls" not in text,
           "manifest must not depend on version 6 of the common controls")

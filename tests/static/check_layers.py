@@ -2,7 +2,8 @@
 """The installer's folders depend one way: each includes only from its own folder and the folders
 below it, in the order of LAYERS (docs/design.md). Windows itself stays in platform/: above it,
 <windows.h> only where a Windows type is part of an interface (ALLOWED_WINDOWS), and no UTF-8 to
-UTF-16 conversion at all.
+UTF-16 conversion at all; functions are looked up by name (GetProcAddress) in one place only,
+where their type is the system's own declaration.
 
 usage: check_layers.py SOURCE_DIR
 """
@@ -14,6 +15,9 @@ LAYERS = ["text", "platform", "payload", "machine", "install", "ui", "app"]
 # The entry point's WinMain and the window's handle.
 ALLOWED_WINDOWS = {"app/main.cpp", "ui/graphical_interface.h"}
 INCLUDE = re.compile(r'^\s*#\s*include\s+[<"]([^>"]+)[>"]', re.M)
+# The one place that looks functions up by name, typed as the system declares them.
+LOOKUP_HOME = "platform/system_function.h"
+LOOKUP = re.compile(r"\bGetProcAddress\b")
 CONVERSION = re.compile(r"\b(utf8ToWide|wideToUtf8|MultiByteToWideChar|WideCharToMultiByte)\b")
 
 
@@ -33,6 +37,8 @@ def problems(root):
                         found.append(f"{relative}: includes {included}, from a folder above {layer}/")
                     if included.lower() == "windows.h" and layer != "platform" and relative not in ALLOWED_WINDOWS:
                         found.append(f"{relative}: includes <windows.h> outside platform/")
+                if relative != LOOKUP_HOME and LOOKUP.search(text):
+                    found.append(f"{relative}: looks a function up by name outside {LOOKUP_HOME}")
                 if layer != "platform" and CONVERSION.search(text):
                     found.append(f"{relative}: converts text for Windows outside platform/")
     return found

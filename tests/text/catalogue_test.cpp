@@ -48,6 +48,14 @@ constexpr Expected kExpected[] = {
      "Lexmora installeres for den bruger, der kører installationsprogrammet, og systemkontoen er ikke en bruger. Kør det som den bruger, der skal bruge Lexmora.",
      "Lexmora wird für den Benutzer installiert, der dieses Installationsprogramm ausführt, und das Systemkonto ist kein Benutzer. Führen Sie es als der Benutzer aus, der Lexmora verwenden wird.",
      "Lexmora is installed for the user who runs this installer, and the system account is no user. Run it as the user who will use Lexmora."},
+    {"#installer_status_waiting_for_lock",
+     "Venter på, at en anden installation af Lexmora bliver færdig...",
+     "Es wird gewartet, bis eine andere Installation von Lexmora beendet ist...",
+     "Waiting for another installation of Lexmora to finish..."},
+    {"#installer_folder_link_unsupported",
+     "Installationsmappen er et link til et netværksdrev. Lexmora kan kun installeres i en mappe på denne computer. Fjern linket, eller lad det pege på en mappe på denne computer.",
+     "Der Installationsordner ist ein Verweis auf ein Netzlaufwerk. Lexmora kann nur in einen Ordner auf diesem Computer installiert werden. Entfernen Sie den Verweis, oder lassen Sie ihn auf einen Ordner auf diesem Computer zeigen.",
+     "The installation folder is a link to a network drive. Lexmora can only be installed in a folder on this computer. Remove the link, or make it lead to a folder on this computer."},
 };
 
 TEST(Catalogue, HoldsEveryTextOfEveryLanguageInTableOrder) {
