@@ -143,7 +143,9 @@ std::optional<Failure> Installer::removeEarlierVersions(const InstallationPlace&
     status("#installer_status_uninstalling");
     const uint32_t ended = endRunningPrograms(place.named) + (place.linked() ? endRunningPrograms(place.real) : 0);
     if (ended != 0) note("running programs of the installation ended: " + digitsOf(ended));
-    if (std::optional<Failure> failure = proveRemovable(place.real, ownFile, noteTaker())) return failure;
+    if (std::optional<Failure> failure = askWhileHeld([&] { return proveRemovable(place.real, ownFile, noteTaker()); })) {
+        return failure;
+    }
 
     // Windows Installer products of both upgrade codes, then an earlier installation of this
     // program through its own uninstaller, run quietly. A removal that fails but took nothing

@@ -95,8 +95,13 @@ private:
     void registerApplication(const std::string& installFolder, uint64_t installedBytes);
     // The uninstall's step (uninstall_sequence.cpp): the installation folder (empty: none of ours),
     // the shortcuts and the autostart values of programPath, proved removable and deleted, all of
-    // them or, when something is held, none; what stayed.
-    [[nodiscard]] std::vector<RemovalFailure> removeInstallation(const std::string& folder, const std::string& programPath);
+    // them; or, when something is held, none, and why. What stayed after all goes to leftBehind.
+    [[nodiscard]] std::optional<Failure> removeInstallation(const std::string& folder, const std::string& programPath,
+                                                            std::vector<RemovalFailure>& leftBehind);
+    // Tries a claim until it holds. When it fails on an entry another program holds, a windowed run
+    // asks the user, naming the programs where Windows can, whether to try again (Retry) or stop
+    // (Cancel); a quiet run never tries again. The failure the user stopped at, told already.
+    [[nodiscard]] std::optional<Failure> askWhileHeld(const std::function<std::optional<Failure>()>& claim);
 
     void attach(Interface& ui, Logger& log);
     // note, as the homes of machine/ take it.

@@ -30,6 +30,8 @@ public:
     virtual void showError(const std::string& text, const std::string& caption) = 0;
     virtual void showInformation(const std::string& text, const std::string& caption) = 0;
     virtual bool askYesNo(const std::string& text, const std::string& caption) = 0;
+    // True for Retry, false for Cancel.
+    virtual bool askRetryCancel(const std::string& text, const std::string& caption) = 0;
     virtual bool install(Logger& logger) = 0;
     virtual bool uninstall(Logger& logger) = 0;
 };

@@ -7,6 +7,7 @@
 #include "machine/product.h"
 #include "platform/account.h"
 #include "platform/clock.h"
+#include "platform/restart_manager.h"
 #include "platform/system_errors.h"
 #include "platform/user_language.h"
 #include "text/digits.h"
@@ -60,9 +61,31 @@ bool Installer::fail(const Failure& failure) {
     const std::string systemText = failure.systemError != 0 ? systemErrorText(failure.systemError) : std::string();
     const UserMessage message = userMessage(failure, userLanguage(), systemText);
     note(failureLine(failure, systemText));
+    if (failure.told) return false;
     note("message: " + message.caption + ": " + message.text);
     if (frontEnd != nullptr) frontEnd->showError(message.text, message.caption);
     return false;
+}
+
+std::optional<Failure> Installer::askWhileHeld(const std::function<std::optional<Failure>()>& claim) {
+    for (;;) {
+        std::optional<Failure> failure = claim();
+        if (!failure || failure->path.empty() || !error::isHeld(failure->systemError)) return failure;
+        std::vector<std::string> names;
+        for (const HoldingProgram& program : programsUsing(failure->path)) {
+            note("held by: " + program.name + " (process " + digitsOf(program.processId) + ")");
+            names.push_back(program.name);
+        }
+        const UserMessage question =
+            heldQuestion(*failure, userLanguage(), systemErrorText(failure->systemError), names);
+        note("question: " + question.caption + ": " + question.text);
+        if (frontEnd == nullptr || !frontEnd->askRetryCancel(question.text, question.caption)) {
+            note("answer: Cancel (a quiet run never tries again)");
+            failure->told = true;
+            return failure;
+        }
+        note("answer: Retry");
+    }
 }
 
 std::optional<Failure> Installer::acquireLock(const char* statusKey) {

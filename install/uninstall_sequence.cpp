@@ -77,8 +77,12 @@ bool Installer::uninstall(Interface& ui, Logger& log) {
         if (ended != 0) note("running programs of the installation ended: " + digitsOf(ended));
     }
 
-    // All of it, or nothing when something of it is held.
-    std::vector<RemovalFailure> leftBehind = removeInstallation(files, programPath);
+    // All of it, or nothing when something of it is held (a windowed run asks whether to try again).
+    std::vector<RemovalFailure> leftBehind;
+    if (const std::optional<Failure> held = removeInstallation(files, programPath, leftBehind)) {
+        note("stays: everything; nothing was deleted");
+        return fail(*held);
+    }
 
     // Last, the entry: Windows no longer lists the application, unless some of it is still there.
     status("#uninstaller_status_removing_uninstaller");
@@ -94,21 +98,29 @@ bool Installer::uninstall(Interface& ui, Logger& log) {
     return fail({Step::Uninstall, leftBehind.front().error, leftBehind.front().path});
 }
 
-std::vector<RemovalFailure> Installer::removeInstallation(const std::string& folder, const std::string& programPath) {
+std::optional<Failure> Installer::removeInstallation(const std::string& folder, const std::string& programPath,
+                                                     std::vector<RemovalFailure>& leftBehind) {
     // Prove that all of it can go before any of it goes: an uninstall that stops half way leaves
     // the user neither a working application nor a clean machine. Whatever another program holds
     // is waited for a moment; then, if it is still held, nothing is deleted and the entry stays.
-    const uint64_t deadline = tickCount() + kHoldWaitMs;
-    const std::string uninstaller = folder + product::kUninstallerFile;  // goes last: it can be run again
-    TreeClaim tree = folder.empty() ? TreeClaim() : claimTree(folder, modulePath(), deadline, uninstaller);
-    TreeClaim links = claimShortcuts(deadline);
-    if (const std::optional<RemovalFailure> obstacle = firstObstacle(tree, links, folder, programPath)) return {*obstacle};
-    note("claim: " + digitsOf(tree.entryCount() + links.entryCount()) + " entries can go, proved in " +
-         digitsOf(tickCount() + kHoldWaitMs - deadline) + " ms");
+    TreeClaim tree;
+    TreeClaim links;
+    const std::optional<Failure> held = askWhileHeld([&]() -> std::optional<Failure> {
+        const uint64_t deadline = tickCount() + kHoldWaitMs;
+        const std::string uninstaller = folder + product::kUninstallerFile;  // goes last: it can be run again
+        tree = folder.empty() ? TreeClaim() : claimTree(folder, modulePath(), deadline, uninstaller);
+        links = claimShortcuts(deadline);
+        if (const std::optional<RemovalFailure> obstacle = firstObstacle(tree, links, folder, programPath)) {
+            return Failure{Step::Uninstall, obstacle->error, obstacle->path};
+        }
+        note("claim: " + digitsOf(tree.entryCount() + links.entryCount()) + " entries can go, proved in " +
+             digitsOf(tickCount() + kHoldWaitMs - deadline) + " ms");
+        return std::nullopt;
+    });
+    if (held) return held;
 
     // Where a name cannot go at once (before Windows 10), each entry leaves the tree first for a
     // folder beside it, and is deleted there.
-    std::vector<RemovalFailure> leftBehind;
     AsideFolder aside(folder);
     if (!folder.empty()) {
         const uint64_t claimed = tree.entryCount();
@@ -120,7 +132,7 @@ std::vector<RemovalFailure> Installer::removeInstallation(const std::string& fol
     if (!removeAutostartEntries(programPath, &removed)) leftBehind.push_back({runKeyName(), 0});
     for (const std::string& name : removed) note("autostart value deleted: " + name);
     if (!aside.folder().remove()) note("left for a later run: " + aside.folder().path());  // still held there
-    return leftBehind;
+    return std::nullopt;
 }
 
 }  // namespace swiftsetup

@@ -36,6 +36,9 @@ constexpr CatalogueEntry kDanish[kCatalogueSize] = {
     {"#installer_system_account_message", "Lexmora installeres for den bruger, der kører installationsprogrammet, og systemkontoen er ikke en bruger. Kør det som den bruger, der skal bruge Lexmora."},
     {"#installer_status_waiting_for_lock", "Venter på, at en anden installation af Lexmora bliver færdig..."},
     {"#installer_folder_link_unsupported", "Installationsmappen er et link til et netværksdrev. Lexmora kan kun installeres i en mappe på denne computer. Fjern linket, eller lad det pege på en mappe på denne computer."},
+    {"#installer_files_in_use_message", "Et andet program bruger en fil eller mappe fra Lexmora, så intet er blevet ændret. Luk programmet, og vælg derefter Prøv igen. Annuller stopper uden at ændre noget.\r\n\r\n"},
+    {"#installer_files_in_use_programs", "Bruges af:"},
+    {"#installer_files_in_use_more", "og {count} flere"},
 };
 
 constexpr CatalogueEntry kGerman[kCatalogueSize] = {
@@ -66,6 +69,9 @@ constexpr CatalogueEntry kGerman[kCatalogueSize] = {
     {"#installer_system_account_message", "Lexmora wird für den Benutzer installiert, der dieses Installationsprogramm ausführt, und das Systemkonto ist kein Benutzer. Führen Sie es als der Benutzer aus, der Lexmora verwenden wird."},
     {"#installer_status_waiting_for_lock", "Es wird gewartet, bis eine andere Installation von Lexmora beendet ist..."},
     {"#installer_folder_link_unsupported", "Der Installationsordner ist ein Verweis auf ein Netzlaufwerk. Lexmora kann nur in einen Ordner auf diesem Computer installiert werden. Entfernen Sie den Verweis, oder lassen Sie ihn auf einen Ordner auf diesem Computer zeigen."},
+    {"#installer_files_in_use_message", "Ein anderes Programm verwendet eine Datei oder einen Ordner von Lexmora, daher wurde nichts geändert. Schließen Sie dieses Programm, und wählen Sie dann „Wiederholen“. „Abbrechen“ beendet den Vorgang, ohne etwas zu ändern.\r\n\r\n"},
+    {"#installer_files_in_use_programs", "Verwendet von:"},
+    {"#installer_files_in_use_more", "und {count} weitere"},
 };
 
 constexpr CatalogueEntry kEnglish[kCatalogueSize] = {
@@ -96,6 +102,9 @@ constexpr CatalogueEntry kEnglish[kCatalogueSize] = {
     {"#installer_system_account_message", "Lexmora is installed for the user who runs this installer, and the system account is no user. Run it as the user who will use Lexmora."},
     {"#installer_status_waiting_for_lock", "Waiting for another installation of Lexmora to finish..."},
     {"#installer_folder_link_unsupported", "The installation folder is a link to a network drive. Lexmora can only be installed in a folder on this computer. Remove the link, or make it lead to a folder on this computer."},
+    {"#installer_files_in_use_message", "Another program is using a file or folder of Lexmora, so nothing has been changed. Close that program, then choose Retry. Cancel stops without changing anything.\r\n\r\n"},
+    {"#installer_files_in_use_programs", "In use by:"},
+    {"#installer_files_in_use_more", "and {count} more"},
 };
 
 constexpr uint32_t kLangDanish = 0x06;

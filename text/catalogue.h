@@ -1,5 +1,5 @@
 #pragma once
-// The built-in message catalogue: 27 keys, each with a Danish, German and English text (UTF-8).
+// The built-in message catalogue: 30 keys, each with a Danish, German and English text (UTF-8).
 // Portable; the Windows side picks the language from the user's locale (text/translate.h).
 
 #include <cstdint>
@@ -8,7 +8,7 @@ namespace swiftsetup {
 
 enum class Language { Danish, German, English };
 
-inline constexpr int kCatalogueSize = 27;
+inline constexpr int kCatalogueSize = 30;
 
 struct CatalogueEntry {
     const char* key;

@@ -1,5 +1,7 @@
 #include "text/failure.h"
 
+#include "text/digits.h"
+
 namespace swiftsetup {
 
 const char* stepName(Step step) {
@@ -29,6 +31,25 @@ std::string failureReason(const Failure& failure, Language language, const std::
     if (failure.path.empty()) return text;
     if (!text.empty() && text.back() != '\n') text += "\r\n";
     return text + failure.path;
+}
+
+UserMessage heldQuestion(const Failure& failure, Language language, const std::string& systemText,
+                         const std::vector<std::string>& holders) {
+    auto text = [&](const char* key) { return std::string(lookup(language, key)); };
+    std::string question = text("#installer_files_in_use_message") + failureReason(failure, language, systemText);
+    if (!holders.empty()) {
+        if (question.back() != '\n') question += "\r\n";
+        question += "\r\n" + text("#installer_files_in_use_programs");
+        for (size_t i = 0; i < holders.size() && i < kNamedHolders; ++i) question += "\r\n" + holders[i];
+        if (holders.size() > kNamedHolders) {
+            std::string more = text("#installer_files_in_use_more");
+            const size_t count = more.find("{count}");
+            if (count != std::string::npos) more.replace(count, 7, digitsOf(holders.size() - kNamedHolders));
+            question += "\r\n" + more;
+        }
+    }
+    const char* caption = failure.step == Step::Uninstall ? "#uninstaller_remove_error_title" : "#installer_install_files_error_title";
+    return {question, text(caption)};
 }
 
 UserMessage userMessage(const Failure& failure, Language language, const std::string& systemText) {

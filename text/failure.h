@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "text/catalogue.h"
 
@@ -43,6 +44,8 @@ struct Failure {
     // its exit code when it ran to its end.
     std::string command;
     std::optional<uint32_t> exitCode;
+    // The user was told already (a question they answered with Cancel): no box follows.
+    bool told = false;
 };
 
 // The step as the log names it ("unpacking", "claim", ...).
@@ -57,6 +60,14 @@ struct UserMessage {
 // system's text followed by the path on a line of its own (the path alone when the failure is not
 // the system's).
 [[nodiscard]] std::string failureReason(const Failure& failure, Language language, const std::string& systemText);
+
+// The question a windowed run asks when another program holds a file or folder it must remove
+// or replace: what happened and what the user can do, the system's text and the path (as the
+// failure's box has them), then, when Windows could name them, the programs that hold it, one a
+// line, at most kNamedHolders and then how many more. Its answer is Retry or Cancel.
+inline constexpr size_t kNamedHolders = 3;
+[[nodiscard]] UserMessage heldQuestion(const Failure& failure, Language language, const std::string& systemText,
+                                       const std::vector<std::string>& holders);
 
 // The box the user sees for a failure, in a language. systemText is the system's own text for
 // failure.systemError (empty when it has none); it is used as it stands, followed by the path on a

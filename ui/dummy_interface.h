@@ -5,7 +5,8 @@ namespace swiftsetup {
 
 class Installer;
 
-// Shows nothing and asks nothing: every question is answered yes. The quiet front end is one;
+// Shows nothing and asks nothing: the uninstall's question is answered yes, and the question
+// whether to try a held file again no (a quiet run that waited would hang). The quiet front end is one;
 // the tests' stand-ins derive from it too and override only what they watch.
 class SilentInterface : public Interface {
 public:
@@ -16,6 +17,7 @@ public:
     void showError(const std::string&, const std::string&) override {}
     void showInformation(const std::string&, const std::string&) override {}
     bool askYesNo(const std::string&, const std::string&) override { return true; }
+    bool askRetryCancel(const std::string&, const std::string&) override { return false; }
 };
 
 // The quiet front end: it runs the sequence on the calling thread, so its result becomes the

@@ -115,6 +115,10 @@ bool GraphicalInterface::askYesNo(const std::string& text, const std::string& ca
     return messageBox(text, caption, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
+bool GraphicalInterface::askRetryCancel(const std::string& text, const std::string& caption) {
+    return messageBox(text, caption, MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY;
+}
+
 bool GraphicalInterface::install(Logger& logger) {
     logger_ = &logger;
     uninstalling_ = false;

@@ -24,6 +24,7 @@ public:
     void showError(const std::string& text, const std::string& caption) override;
     void showInformation(const std::string& text, const std::string& caption) override;
     bool askYesNo(const std::string& text, const std::string& caption) override;
+    bool askRetryCancel(const std::string& text, const std::string& caption) override;
     bool install(Logger& logger) override;
     bool uninstall(Logger& logger) override;
 

@@ -184,6 +184,49 @@ TEST_F(WindowedInstall, ASecondInstallerWaitsForTheFirstShowingItsStatus) {
     EXPECT_TRUE(fileExists(paths.uninstaller));
 }
 
+// A file another program holds, in an upgrade and in an uninstall: the windowed run asks, naming
+// the file, whether to try again. Retry once the holder has let go completes the run; Cancel ends
+// it with everything as it was, without a further box. The texts are tested byte for byte natively.
+TEST_F(WindowedInstall, AHeldFileIsAQuestionOfRetryOrCancel) {
+    if (language != "en") GTEST_SKIP() << "one language is enough here";
+    for (const bool uninstall : {false, true}) {
+        for (const int answer : {IDRETRY, IDCANCEL}) {
+            SCOPED_TRACE(std::string(uninstall ? "uninstall, " : "upgrade, ") + (answer == IDRETRY ? "Retry" : "Cancel"));
+            resetProductState();
+            ASSERT_EQ(runAndWait(L"\"" + installerUnderTest() + L"\" /quiet", 120000), 0u);
+            endProcessesInFolder(paths.installFolder);
+            const std::wstring notes = paths.installFolder + L"\\notes.txt";
+            ASSERT_TRUE(writeFile(notes, "mine"));
+            const ProductSnapshot before = snapshotProduct();
+            HANDLE held = CreateFileW(notes.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+            RunningProgram run(uninstall ? readString(kUninstallKey, L"UninstallString").value_or(L"")
+                                         : L"\"" + installerUnderTest() + L"\"");
+            if (uninstall) {
+                const auto confirm = waitForMessageBox(run.processId(), 30000);
+                ASSERT_TRUE(confirm.has_value());
+                clickButton(confirm->box, IDYES);
+            }
+            const auto question = waitForMessageBox(run.processId(), 60000);
+            ASSERT_TRUE(question.has_value());
+            EXPECT_EQ(question->buttons, (std::vector<int>{IDRETRY, IDCANCEL}));
+            EXPECT_EQ(question->text.rfind(L"Another program is using a file or folder of Lexmora", 0), 0u) << narrow(question->text);
+            EXPECT_NE(question->text.find(notes), std::wstring::npos) << "names the file";
+            if (answer == IDRETRY) CloseHandle(held);
+            clickButton(question->box, answer);
+            EXPECT_EQ(run.exitCode(120000), 0u);
+            if (answer == IDRETRY) {
+                EXPECT_EQ(keyExists(kUninstallKey), !uninstall);
+                EXPECT_FALSE(fileExists(notes)) << "the whole tree went";
+            } else {
+                CloseHandle(held);
+                EXPECT_EQ(differences(before, snapshotProduct()), "") << "everything as it was";
+            }
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {

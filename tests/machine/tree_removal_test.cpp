@@ -77,6 +77,7 @@ TEST(RemoveTree, ThreeFilesAndTwoFoldersDeepestFirst) {
         void showError(const std::string&, const std::string&) override {}
         void showInformation(const std::string&, const std::string&) override {}
         bool askYesNo(const std::string&, const std::string&) override { return false; }
+        bool askRetryCancel(const std::string&, const std::string&) override { return false; }
         bool install(Logger&) override { return false; }
         bool uninstall(Logger&) override { return false; }
     } watch;

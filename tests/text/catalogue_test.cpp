@@ -56,6 +56,9 @@ constexpr Expected kExpected[] = {
      "Installationsmappen er et link til et netværksdrev. Lexmora kan kun installeres i en mappe på denne computer. Fjern linket, eller lad det pege på en mappe på denne computer.",
      "Der Installationsordner ist ein Verweis auf ein Netzlaufwerk. Lexmora kann nur in einen Ordner auf diesem Computer installiert werden. Entfernen Sie den Verweis, oder lassen Sie ihn auf einen Ordner auf diesem Computer zeigen.",
      "The installation folder is a link to a network drive. Lexmora can only be installed in a folder on this computer. Remove the link, or make it lead to a folder on this computer."},
+    {"#installer_files_in_use_message", "Et andet program bruger en fil eller mappe fra Lexmora, så intet er blevet ændret. Luk programmet, og vælg derefter Prøv igen. Annuller stopper uden at ændre noget.\r\n\r\n", "Ein anderes Programm verwendet eine Datei oder einen Ordner von Lexmora, daher wurde nichts geändert. Schließen Sie dieses Programm, und wählen Sie dann „Wiederholen“. „Abbrechen“ beendet den Vorgang, ohne etwas zu ändern.\r\n\r\n", "Another program is using a file or folder of Lexmora, so nothing has been changed. Close that program, then choose Retry. Cancel stops without changing anything.\r\n\r\n"},
+    {"#installer_files_in_use_programs", "Bruges af:", "Verwendet von:", "In use by:"},
+    {"#installer_files_in_use_more", "og {count} flere", "und {count} weitere", "and {count} more"},
 };
 
 TEST(Catalogue, HoldsEveryTextOfEveryLanguageInTableOrder) {
@@ -108,6 +111,23 @@ TEST(FailureMessage, ComposesTheBoxesAsTheyHaveAlwaysRead) {
            "Lexmora Installer");
     expect({Step::Account, 0, "S-1-5-18"}, Language::German, "", lookup(Language::German, "#installer_system_account_message"),
            "Lexmora - Installationsprogramm");
+}
+
+// The question of a held file: the system's text and the path, then the programs that hold it,
+// at most three and then how many more; none when Windows could not name them.
+TEST(FailureMessage, TheQuestionOfAHeldFileNamesItsHolders) {
+    const std::string path = "C:\\Users\\bo\\AppData\\Local\\Apps\\Lexmora 3\\notes.txt";
+    const std::string system = "The process cannot access the file.\r\n";
+    const UserMessage alone = heldQuestion({Step::Claim, 32, path}, Language::English, system, {});
+    EXPECT_EQ(alone.text, std::string(lookup(Language::English, "#installer_files_in_use_message")) + system + path);
+    EXPECT_EQ(alone.caption, "Lexmora Installer");
+    const UserMessage named = heldQuestion({Step::Uninstall, 32, path}, Language::Danish, "Processen har ikke adgang.",
+                                           {"Notesblok", "Virusscanner"});
+    EXPECT_EQ(named.text, std::string(lookup(Language::Danish, "#installer_files_in_use_message")) +
+                              "Processen har ikke adgang.\r\n" + path + "\r\n\r\nBruges af:\r\nNotesblok\r\nVirusscanner");
+    EXPECT_EQ(named.caption, "Lexmora - Afinstallation");
+    const UserMessage many = heldQuestion({Step::Claim, 32, path}, Language::German, system, {"A", "B", "C", "D", "E"});
+    EXPECT_EQ(many.text.substr(many.text.find("Verwendet von:")), "Verwendet von:\r\nA\r\nB\r\nC\r\nund 2 weitere");
 }
 
 TEST(Catalogue, TextsAreUtf8) {
