@@ -106,6 +106,9 @@ std::optional<Failure> Installer::removeInstallation(const std::string& folder, 
     TreeClaim tree;
     TreeClaim links;
     const std::optional<Failure> held = askWhileHeld([&]() -> std::optional<Failure> {
+        // What an earlier attempt holds is given back first: its handles would keep out this one.
+        tree = TreeClaim();
+        links = TreeClaim();
         const uint64_t deadline = tickCount() + kHoldWaitMs;
         const std::string uninstaller = folder + product::kUninstallerFile;  // goes last: it can be run again
         tree = folder.empty() ? TreeClaim() : claimTree(folder, modulePath(), deadline, uninstaller);

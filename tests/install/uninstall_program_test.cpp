@@ -291,6 +291,7 @@ TEST_F(UninstallProgram, WindowedYesRemovesEverything) {
     expectRemoved(programs, true);
 }
 
+// A held file is a question now, in the user's language; Cancel leaves the installation listed.
 TEST_F(UninstallProgram, WindowedReportsWhatStaysInABox) {
     const std::wstring held = paths.installFolder + L"\\readme.txt";
     HANDLE holder = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -302,11 +303,11 @@ TEST_F(UninstallProgram, WindowedReportsWhatStaysInABox) {
     ASSERT_TRUE(waitUntilClosed(confirmation.box, 10000));
 
     const std::optional<MessageBoxInfo> box = waitForMessageBox(run.processId(), 60000);
-    ASSERT_TRUE(box.has_value()) << "the failure is shown";
+    ASSERT_TRUE(box.has_value()) << "the question is shown";
     EXPECT_EQ(narrow(box->caption), lookup(language(), "#uninstaller_remove_error_title"));
-    EXPECT_EQ(narrow(box->text), lookup(language(), "#uninstaller_remove_error_message") +
+    EXPECT_EQ(narrow(box->text), lookup(language(), "#installer_files_in_use_message") +
                                      systemErrorTextAt(ERROR_SHARING_VIOLATION, narrow(held)));
-    clickButton(box->box, IDOK);
+    clickButton(box->box, IDCANCEL);
     EXPECT_TRUE(waitUntilClosed(confirmation.window, 30000));
     EXPECT_EQ(run.exitCode(30000), 0u) << "a windowed run exits with 0";
     CloseHandle(holder);

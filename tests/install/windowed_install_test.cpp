@@ -201,12 +201,14 @@ TEST_F(WindowedInstall, AHeldFileIsAQuestionOfRetryOrCancel) {
             HANDLE held = CreateFileW(notes.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
             ASSERT_NE(held, INVALID_HANDLE_VALUE);
 
-            RunningProgram run(uninstall ? readString(kUninstallKey, L"UninstallString").value_or(L"")
-                                         : L"\"" + installerUnderTest() + L"\"");
+            TemporaryFolder logs;
+            RunningProgram run((uninstall ? readString(kUninstallKey, L"UninstallString").value_or(L"")
+                                          : L"\"" + installerUnderTest() + L"\"") + L" \"/log=" + (logs / L"run.log") + L"\"");
             if (uninstall) {
                 const auto confirm = waitForMessageBox(run.processId(), 30000);
                 ASSERT_TRUE(confirm.has_value());
                 clickButton(confirm->box, IDYES);
+                for (int i = 0; i < 1000 && IsWindow(confirm->box); ++i) Sleep(10);
             }
             const auto question = waitForMessageBox(run.processId(), 60000);
             ASSERT_TRUE(question.has_value());
@@ -215,7 +217,7 @@ TEST_F(WindowedInstall, AHeldFileIsAQuestionOfRetryOrCancel) {
             EXPECT_NE(question->text.find(notes), std::wstring::npos) << "names the file";
             if (answer == IDRETRY) CloseHandle(held);
             clickButton(question->box, answer);
-            EXPECT_EQ(run.exitCode(120000), 0u);
+            EXPECT_EQ(run.exitCode(120000), 0u) << readFile(logs / L"run.log").value_or("");
             if (answer == IDRETRY) {
                 EXPECT_EQ(keyExists(kUninstallKey), !uninstall);
                 EXPECT_FALSE(fileExists(notes)) << "the whole tree went";
