@@ -53,8 +53,10 @@ message(STATUS "libdeflate ${LEXMORA_LIBDEFLATE_VERSION}: ${libdeflate}")
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${libdeflate}/.lexmora-source")
 
 # The Makefile's decompression-only library without gzip: the DEFLATE decoder, its zlib wrapper
-# with the Adler-32, and the run-time choice of the processor's faster instructions.
+# with the Adler-32, the CRC-32 of the payload's digest, and the run-time choice of the
+# processor's faster instructions.
 add_library(lexmora_libdeflate STATIC
+  ${libdeflate}/lib/crc32.c
   ${libdeflate}/lib/deflate_decompress.c
   ${libdeflate}/lib/zlib_decompress.c
   ${libdeflate}/lib/adler32.c

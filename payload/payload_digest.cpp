@@ -1,6 +1,6 @@
 #include "payload/payload_digest.h"
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <cstring>
 
@@ -9,12 +9,13 @@
 namespace swiftsetup {
 
 uint32_t payloadCrc32(const uint8_t* data, uint32_t size, uint32_t valueOffset) {
-    // Two calls, one pass: the bytes before the value, then the bytes after it.
-    uLong crc = crc32(0L, Z_NULL, 0);
-    if (valueOffset > 0) crc = crc32(crc, data, valueOffset);
+    // Two calls, one pass: the bytes before the value, then the bytes after it. libdeflate's
+    // CRC-32 is zlib's, computed several times as fast: it is the whole check of a download.
+    uint32_t crc = libdeflate_crc32(0, nullptr, 0);
+    if (valueOffset > 0) crc = libdeflate_crc32(crc, data, valueOffset);
     const uint32_t after = valueOffset + kDigestValueSize;
-    if (after < size) crc = crc32(crc, data + after, size - after);
-    return static_cast<uint32_t>(crc);
+    if (after < size) crc = libdeflate_crc32(crc, data + after, size - after);
+    return crc;
 }
 
 PayloadDigest checkPayloadDigest(const uint8_t* data, uint32_t size) {
