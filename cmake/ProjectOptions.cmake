@@ -1,4 +1,5 @@
-# Compile and link settings shared by every target of the project (not by GoogleTest or zlib).
+# Compile and link settings shared by every target of the project (not by GoogleTest, zlib or
+# libdeflate).
 set(CMAKE_CXX_STANDARD 20)
 set(CMAKE_CXX_STANDARD_REQUIRED ON)
 set(CMAKE_CXX_EXTENSIONS OFF)
@@ -20,7 +21,8 @@ if(WIN32)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(LEXMORA_ARCH x64)
   endif()
-  # Small before fast: the installer's time goes into zlib and the disk, not into our code.
+  # Small before fast: the installer's time goes into the decoder (built for speed, cmake/Libdeflate.cmake)
+  # and the disk, not into our code.
   set(CMAKE_C_FLAGS_RELEASE "-Os -DNDEBUG")
   set(CMAKE_CXX_FLAGS_RELEASE "-Os -DNDEBUG")
   target_compile_options(lexmora_options INTERFACE -Werror -ffunction-sections -fdata-sections)
