@@ -245,8 +245,14 @@ TEST_F(QuietInstall, AProductThatWindowsInstallerCannotRemoveStopsTheInstall) {
 }
 
 TEST_F(QuietInstall, AnEarlierUninstallerThatFailsStopsTheInstallUnlessItTookPartOfTheEarlierVersion) {
-    writeValue(kUninstallKey, L"UninstallString", L"\"" + besideModule(L"exit_with_code.exe") + L"\" 1 0");
-    EXPECT_EQ(runInstaller(installerUnderTest()), kFailed);
+    const std::wstring failing = L"\"" + besideModule(L"exit_with_code.exe") + L"\" 1 0";
+    writeValue(kUninstallKey, L"UninstallString", failing);
+    TemporaryFolder logs;
+    EXPECT_EQ(runInstaller(installerUnderTest(), L"/quiet \"/log=" + logs / L"run.log" + L"\""), kFailed);
+    // The log names the command that failed and how it ended.
+    EXPECT_NE(readFile(logs / L"run.log").value_or("").find("failed: removal of earlier versions; command " +
+                                                            narrow(failing) + " /quiet; exit code 1 (0x00000001)"),
+              std::string::npos);
     EXPECT_FALSE(folderExists(paths.installFolder));
     EXPECT_FALSE(fileExists(paths.uninstaller));
     EXPECT_TRUE(runValuesFor(paths.program).empty());
