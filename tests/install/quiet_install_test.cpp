@@ -35,19 +35,6 @@ std::wstring sampleTree() {
     return path;
 }
 
-// The names in a folder, "." and ".." left out.
-std::vector<std::wstring> entriesOf(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (std::wstring(found.cFileName) != L"." && std::wstring(found.cFileName) != L"..") names.push_back(found.cFileName);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    return names;
-}
-
 std::set<std::wstring> fileSet(const std::wstring& root) {
     const std::vector<std::wstring> files = filesBelow(root);
     return std::set<std::wstring>(files.begin(), files.end());
@@ -691,7 +678,7 @@ TEST_F(QuietInstall, ALinkedInstallationFolderKeepsItsFilesWhereTheLinkLeads) {
         endProcessesInFolder(target);
         EXPECT_NE(GetFileAttributesW(paths.installFolder.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << "still a link";
         EXPECT_TRUE(fileExists(target + L"\\uninstall.exe")) << "the files are where the link leads";
-        EXPECT_EQ(entriesOf(moved), std::vector<std::wstring>{L"Lexmora 3"}) << "nothing staged beside them is left";
+        EXPECT_EQ(namesIn(moved), std::vector<std::wstring>{L"Lexmora 3"}) << "nothing staged beside them is left";
         EXPECT_EQ(workFoldersBeside(paths), std::vector<std::wstring>{});
         EXPECT_EQ(readString(kUninstallKey, L"InstallLocation").value_or(L""), paths.installFolder);
     }

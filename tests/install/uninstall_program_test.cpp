@@ -38,21 +38,6 @@ Language language() {
 
 bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// The names left in a folder, sorted by the listing.
-std::vector<std::wstring> folderContents(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (std::wcscmp(entry.cFileName, L".") != 0 && std::wcscmp(entry.cFileName, L"..") != 0) {
-            names.push_back(entry.cFileName);
-        }
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
-    return names;
-}
-
 class UninstallProgram : public testing::Test {
 protected:
     void SetUp() override {
@@ -68,7 +53,7 @@ protected:
     void expectRemoved(const std::vector<std::unique_ptr<RunningProgram>>& programs, bool ranFromFolder) {
         for (const auto& program : programs) EXPECT_EQ(program->exitCode(), 0u) << "ended by the uninstaller";
         if (ranFromFolder) {
-            EXPECT_EQ(folderContents(paths.installFolder), std::vector<std::wstring>{L"uninstall.exe"});
+            EXPECT_EQ(namesIn(paths.installFolder), std::vector<std::wstring>{L"uninstall.exe"});
         } else {
             EXPECT_FALSE(exists(paths.installFolder));
         }

@@ -1,5 +1,6 @@
 #include "tests/support/test_support.h"
 
+#include <cwchar>
 #include <vector>
 
 namespace testsupport {
@@ -128,6 +129,20 @@ std::optional<std::string> readFile(const std::wstring& path) {
     while (ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read > 0) bytes.append(chunk, read);
     CloseHandle(file);
     return bytes;
+}
+
+std::vector<std::wstring> namesIn(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (std::wcscmp(entry.cFileName, L".") != 0 && std::wcscmp(entry.cFileName, L"..") != 0) {
+            names.push_back(entry.cFileName);
+        }
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return names;
 }
 
 bool fileExists(const std::wstring& path) {

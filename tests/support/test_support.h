@@ -64,6 +64,8 @@ std::optional<std::string> readFile(const std::wstring& path);
 
 bool fileExists(const std::wstring& path);
 bool folderExists(const std::wstring& path);
+// The names in a folder, "." and ".." left out, in the listing's order.
+std::vector<std::wstring> namesIn(const std::wstring& folder);
 
 // UTF-8 <-> UTF-16 for test code that is not itself under test.
 std::wstring widen(const std::string& utf8);
