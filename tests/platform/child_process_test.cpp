@@ -190,6 +190,7 @@ struct DebuggedRun {
     bool ended = false;
     DWORD exitCode = 0;
     std::vector<std::string> debugOutput;
+    std::string trouble;  // which debugger call failed, and the system's error, when one did
 };
 
 DebuggedRun runUnderDebugger(const std::wstring& commandLine) {
@@ -198,13 +199,30 @@ DebuggedRun runUnderDebugger(const std::wstring& commandLine) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS, nullptr,
-                        nullptr, &startup, &process)) {
-        return run;
+    // Wine's debugger calls fail now and then on a loaded machine (the suite runs in parallel);
+    // such a failure is the harness's, not the probe's, so it is tried again before it counts.
+    bool started = false;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        started = CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS, nullptr,
+                                 nullptr, &startup, &process) != FALSE;
+        if (!started) {
+            run.trouble += "CreateProcessW failed with error " + std::to_string(GetLastError()) + "; ";
+            Sleep(100);
+        }
     }
+    if (!started) return run;
+    const ULONGLONG deadline = GetTickCount64() + 60000;
     for (;;) {
         DEBUG_EVENT event{};
-        if (!WaitForDebugEvent(&event, 60000)) {
+        if (!WaitForDebugEvent(&event, 1000)) {
+            const DWORD error = GetLastError();
+            if (GetTickCount64() < deadline) {
+                if (error != ERROR_SEM_TIMEOUT) {
+                    run.trouble += "WaitForDebugEvent failed with error " + std::to_string(error) + "; ";
+                }
+                continue;
+            }
+            run.trouble += "no debug event for a minute";
             TerminateProcess(process.hProcess, 1);
             break;
         }
@@ -256,14 +274,14 @@ TEST(ChildProcessDebugOutput, FailedStartWritesTheSystemTextThenALineBreak) {
     for (const wchar_t* mode : {L"run", L"start"}) {
         const DebuggedRun run = runUnderDebugger(quotedWide(besideModule(L"platform_probe.exe")) + L" " + mode + L" " +
                                                  quotedWide(widen(kMissingProgram) + L" /quiet"));
-        ASSERT_TRUE(run.ended) << mode;
+        ASSERT_TRUE(run.ended) << mode << ": " << run.trouble;
         EXPECT_EQ(run.exitCode, 10u) << mode << ": failed, exit code variable untouched";
         EXPECT_EQ(run.debugOutput, (std::vector<std::string>{notFound, "\r\n"})) << mode;
     }
     // A probe whose start succeeds writes nothing to the debugger.
     const DebuggedRun quiet = runUnderDebugger(quotedWide(besideModule(L"platform_probe.exe")) + L" run " +
                                                quotedWide(L"\\\"" + besideModule(L"exit_with_code.exe") + L"\\\" 0"));
-    ASSERT_TRUE(quiet.ended);
+    ASSERT_TRUE(quiet.ended) << quiet.trouble;
     EXPECT_EQ(quiet.exitCode, 12u);
     EXPECT_TRUE(quiet.debugOutput.empty());
 }
